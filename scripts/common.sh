@@ -1,0 +1,35 @@
+# Shared by the run and test commands: installs what the suite needs on a
+# Debian machine and builds it. Sourced, not run.
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+
+# Debian packages: compilers and CMake, freeglut and Mesa (with its software
+# renderer), GoogleTest, and for running with no screen and testing: Xvfb,
+# xdotool, xwininfo, apitrace, ImageMagick, faketime and clang for the fuzzer.
+PACKAGES="build-essential cmake pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev
+libgl1-mesa-dri libglx-mesa0 libgtest-dev python3 xvfb xauth xdotool x11-utils
+apitrace imagemagick faketime clang libclang-rt-14-dev"
+
+install_packages() {
+    missing=""
+    for p in $PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||
+            missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    echo "Installing:$missing"
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO=sudo
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+}
+
+# build DIR [CMAKE OPTIONS...]: configures once, then builds what changed.
+build() {
+    dir=$1
+    shift
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    fi
+    cmake --build "$dir" -j "$(nproc)"
+}
