@@ -1,0 +1,317 @@
+"""The starfield, run for real: its GL calls frame by frame against a star
+table recomputed here from the same unseeded C library generator, its picture
+after many frames, a hidden window, its keys and its exit status."""
+
+import ctypes
+import ctypes.util
+import math
+import os
+import signal
+import struct
+import time
+import unittest
+
+import harness as h
+
+TITLE = "Zorvex Test Window"
+WIDTH, HEIGHT = 640, 480
+STARCOUNT = 300
+
+libc = ctypes.CDLL(ctypes.util.find_library("c"))
+
+
+def f32(value):
+    """value rounded to a 32-bit float, as the program stores it; one float
+    operation done in double and rounded gives the float operation's result."""
+    return struct.unpack("f", struct.pack("f", value))[0]
+
+
+class Field:
+    """The program's star table, step by step. glibc's default state is that
+    of srand(1), so the sequence is the one the unseeded program gets, and
+    the top 15 bits of each 31-bit integer make the fraction."""
+
+    def __init__(self):
+        libc.srand(1)
+        self.stars = []
+        for _ in range(STARCOUNT):
+            x, y, z = self.fraction(), self.fraction(), self.fraction()
+            size = f32(f32(6.0) * (1 - z))
+            speed = f32(f32(0.0002) / f32(z + f32(0.001)))
+            shade = f32(size / 6.0)
+            self.stars.append([x, y, size, speed, shade])
+        self.frames = 0
+
+    @staticmethod
+    def fraction():
+        return (libc.rand() >> 16) / 32768.0
+
+    def step(self):
+        for star in self.stars:
+            star[0] = f32(star[0] - star[3])
+            if star[0] <= 0:
+                star[0] = 1.0
+                star[1] = self.fraction()
+        self.frames += 1
+
+    def advance_to(self, frames):
+        while self.frames < frames:
+            self.step()
+
+
+def frames_of(calls):
+    """The traced frames: the calls from each glClearColor to its swap."""
+    frames, current = [], None
+    for name, args in calls:
+        if name == "glClearColor":
+            current = []
+        if current is not None:
+            current.append((name, args))
+            if name == "glXSwapBuffers":
+                frames.append(current)
+                current = None
+    return frames
+
+
+def numbers(args):
+    return [float(part.split("=")[1]) for part in args.split(",")]
+
+
+class Calls(unittest.TestCase):
+    """One traced run, with keys other than Esc pressed halfway."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prog = h.start("quenby", trace=True, preload=("swapcount",))
+        try:
+            h.find_window(cls.prog, TITLE)
+            h.wait_swaps(cls.prog, 10)
+            h.pointer_into(cls.prog)
+            h.x("xdotool", "key", "a", "1", "space", "Return", "F1", "Delete", "eacute")
+            h.wait_swaps(cls.prog, 10)
+            cls.status = h.quit(cls.prog)
+        finally:
+            h.kill(cls.prog)
+        cls.calls = [(name, args) for name, args in h.gl_calls(cls.prog)
+                     if not name.startswith("glX") or name == "glXSwapBuffers"]
+        cls.frames = frames_of(cls.calls)
+
+    def test_fixed_state_before_the_first_frame(self):
+        first = self.calls.index(self.frames[0][0])
+        setup = [c for c in self.calls[:first] if c[0] not in ("glViewport", "glScissor")]
+        self.assertEqual(setup, [
+            ("glMatrixMode", "mode = GL_PROJECTION"),
+            ("glLoadIdentity", ""),
+            ("glOrtho", "left = 0, right = 1, bottom = 0, top = 1, zNear = 0, zFar = 1"),
+            ("glEnable", "cap = GL_POINT_SMOOTH"),
+        ])
+        self.assertNotIn(("glEnable", "cap = GL_DEPTH_TEST"), self.calls)
+
+    def test_every_frame_draws_300_points_one_by_one(self):
+        self.assertGreater(len(self.frames), 15)
+        for frame in self.frames:
+            self.assertEqual(frame[:2], [("glClearColor", "red = 0, green = 0, blue = 0, alpha = 0"),
+                                         ("glClear", "mask = GL_COLOR_BUFFER_BIT")])
+            # apitrace records a glFlush of its own right before every swap.
+            names = [name for name, _ in frame[2:]]
+            self.assertEqual(names, ["glColor3f", "glPointSize", "glBegin", "glVertex3f",
+                                     "glEnd"] * STARCOUNT
+                             + ["glFlush", "glFlush", "glXSwapBuffers"])
+            self.assertEqual({args for name, args in frame if name == "glBegin"},
+                             {"mode = GL_POINTS"})
+
+    def test_frames_follow_the_recomputed_star_table(self):
+        field = Field()
+        initial = [star[:2] for star in field.stars]
+        for number, frame in enumerate(self.frames, 1):
+            field.step()
+            groups = [frame[2 + 5 * n:7 + 5 * n] for n in range(STARCOUNT)]
+            for n, (star, group) in enumerate(zip(field.stars, groups)):
+                x, y, size, _, shade = star
+                where = "frame %d star %d" % (number, n)
+                # The trace prints seven significant digits.
+                self.assertTrue(h.close_to(numbers(group[0][1]), (shade, shade, 1), 1e-6), where)
+                self.assertTrue(h.close_to(numbers(group[1][1]), (size,), 1e-6), where)
+                self.assertTrue(h.close_to(numbers(group[3][1]), (x, y, 0), 1e-6),
+                                "%s: %s, expected %r" % (where, group[3][1], (x, y)))
+                if number == 1:
+                    self.assertNotEqual(x, initial[n][0], where)
+        # Within the traced frames the nearest stars have re-entered.
+        self.assertGreater(sum(star[0] == 1.0 or star[0] > initial[n][0]
+                               for n, star in enumerate(field.stars)), 0)
+
+    def test_escape_ends_with_status_1(self):
+        self.assertEqual(self.status, 1, h.stderr(self.prog))
+
+
+def lit(image, px, py):
+    return 0 <= px < image.width and 0 <= py < image.height and image.pixel(px, py)[2] > 0
+
+
+def footprint(star, margin=1.0):
+    """The pixels (column, row from the top) that a star may light: those whose
+    centre lies within its radius (at least the smooth point's least size, 1)
+    plus a margin for the smoothed rim."""
+    x, y, size = star[0] * WIDTH, star[1] * HEIGHT, max(star[2], 1.0)
+    reach = size / 2 + margin
+    pixels = []
+    for px in range(math.floor(x - reach), math.ceil(x + reach) + 1):
+        for row in range(math.floor(y - reach), math.ceil(y + reach) + 1):
+            if (px + 0.5 - x) ** 2 + (row + 0.5 - y) ** 2 <= reach ** 2:
+                pixels.append((px, HEIGHT - 1 - row))
+    return pixels
+
+
+def on_edge(star):
+    x, y = star[0] * WIDTH, star[1] * HEIGHT
+    return x > WIDTH - 1.5 or y < 1.5 or y > HEIGHT - 1.5
+
+
+class Screen(unittest.TestCase):
+    """The window's pixels, frozen twice many frames apart and compared with
+    the recomputed table. Every star is blue at full strength, so a star's
+    pixels are those with any blue."""
+
+    matched = {}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prog = h.start("quenby", preload=("swapcount", "shutdownlog"))
+        try:
+            h.find_window(cls.prog, TITLE)
+            cls.geometry = h.geometry(cls.prog)
+            h.wait_swaps(cls.prog, 150, timeout=90)
+            cls.first = cls.freeze()
+            h.wait_swaps(cls.prog, 40, timeout=30)
+            cls.second = cls.freeze()
+        except Exception:
+            h.kill(cls.prog)
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        h.kill(cls.prog)
+
+    @classmethod
+    def freeze(cls):
+        """A capture of a stopped program with the frame numbers it may show:
+        the count is written after each swap, so the picture may be a frame
+        ahead of it, or one behind where the swap was still on its way."""
+        os.kill(cls.prog.proc.pid, signal.SIGSTOP)
+        try:
+            time.sleep(0.2)
+            count = h.swaps(cls.prog)
+            image = h.capture(cls.prog)
+        finally:
+            os.kill(cls.prog.proc.pid, signal.SIGCONT)
+        return count, image
+
+    def matching_field(self, frozen):
+        """The recomputed table of the frame that the capture shows: every
+        star away from the edges has a lit pixel, and no pixel is lit away
+        from all the stars."""
+        if id(frozen) in self.matched:
+            return self.matched[id(frozen)]
+        count, image = frozen
+        failures = []
+        for frames in (count - 1, count, count + 1):
+            field = Field()
+            field.advance_to(frames)
+            allowed = set()
+            for star in field.stars:
+                allowed.update(footprint(star))
+            dark = [n for n, star in enumerate(field.stars) if not on_edge(star)
+                    and not any(lit(image, px, py) for px, py in footprint(star, 0.5))]
+            stray = [(px, py) for py in range(image.height) for px in range(image.width)
+                     if image.data[3 * (py * image.width + px) + 2] and (px, py) not in allowed]
+            if not dark and not stray:
+                self.matched[id(frozen)] = field
+                return field
+            failures.append("frame %d: %d stars dark such as %s, %d stray pixels such as %s"
+                            % (frames, len(dark), dark[:8], len(stray), stray[:4]))
+        self.fail("\n".join(failures))
+
+    def test_window_is_640_by_480_at_300_300(self):
+        self.assertEqual(self.geometry, (300, 300, WIDTH, HEIGHT))
+
+    def test_all_300_stars_show_after_many_frames(self):
+        self.first[1].save("quenby.png")
+        self.assertGreaterEqual(self.first[0], 150)
+        self.matching_field(self.first)
+        self.matching_field(self.second)
+
+    def test_near_stars_are_large_and_white_far_ones_small_and_blue(self):
+        field = self.matching_field(self.first)
+        image = self.first[1]
+        centres = [(star[0] * WIDTH, star[1] * HEIGHT) for star in field.stars]
+        checked = {"large": 0, "small": 0}
+        for n, star in enumerate(field.stars):
+            x, y = centres[n]
+            alone = all(math.hypot(x - cx, y - cy) > 10 for m, (cx, cy) in enumerate(centres)
+                        if m != n)
+            if not alone or on_edge(star) or 1.5 < star[2] < 5:
+                continue
+            pixels = [image.pixel(px, py) for px, py in footprint(star) if lit(image, px, py)]
+            if star[2] >= 5:
+                self.assertGreaterEqual(len(pixels), 12, n)
+                centre = image.pixel(int(x), HEIGHT - 1 - int(y))
+                shade = round(star[4] * 255)
+                self.assertTrue(h.close_to(centre, (shade, shade, 255), 2), (n, centre, shade))
+                checked["large"] += 1
+            else:
+                self.assertLessEqual(len(pixels), 4, n)
+                self.assertTrue(all(p[0] < 90 and p[2] == 255 for p in pixels), (n, pixels))
+                checked["small"] += 1
+        self.assertGreater(checked["large"], 3)
+        self.assertGreater(checked["small"], 3)
+
+    # Both captures showed exactly their recomputed frames, so the stars'
+    # moves between the two tables are the moves seen on the screen.
+    def test_stars_drift_left_large_ones_faster(self):
+        before = self.matching_field(self.first)
+        after = self.matching_field(self.second)
+        frames = after.frames - before.frames
+        self.assertGreaterEqual(frames, 40)
+        moves = {"large": [], "small": []}
+        for old, new in zip(before.stars, after.stars):
+            if new[0] < old[0] and new[1] == old[1]:     # not re-entered
+                moved = (old[0] - new[0]) * WIDTH / frames
+                if old[2] >= 5:
+                    moves["large"].append(moved)
+                elif old[2] <= 1:
+                    moves["small"].append(moved)
+        # Pixels per frame: a large star passes the window in a few hundred
+        # frames at most, a small one takes thousands.
+        self.assertTrue(moves["large"] and moves["small"])
+        self.assertGreater(min(moves["large"]), 0.5)
+        self.assertLess(max(moves["small"]), 0.2)
+        self.assertGreater(min(moves["small"]), 0.1)
+
+    def test_zz_escape_destroys_the_window_and_exits_1(self):
+        self.assertEqual(h.quit(self.prog), 1, h.stderr(self.prog))
+        self.assertEqual(h.shutdown_log(self.prog), ["glutDestroyWindow"])
+        self.assertEqual(h.stdout(self.prog), b"")
+
+
+class Hidden(unittest.TestCase):
+
+    def test_unmapped_window_keeps_animating(self):
+        run = h.start("quenby", preload=("swapcount",))
+        try:
+            h.find_window(run, TITLE)
+            # Let freeglut settle its own start-up notifications first.
+            h.wait_swaps(run, 50)
+            time.sleep(0.5)
+            h.x("xdotool", "windowunmap", "--sync", run.window)
+            self.assertFalse(h.frames_stop(run, quiet=0.7, timeout=2))
+            h.wait_swaps(run, 30)
+            self.assertEqual(h.x("xwininfo", "-id", run.window).count("IsUnMapped"), 1)
+            h.x("xdotool", "windowmap", "--sync", run.window)
+            h.wait_swaps(run, 5)
+            self.assertEqual(h.quit(run), 1)
+        finally:
+            h.kill(run)
+
+
+if __name__ == "__main__":
+    unittest.main()
