@@ -551,8 +551,7 @@ static bool NearHand(const unsigned char *band, int row, int col)
 // filtering mixes a texel only with its eight neighbours, and it mixes colours
 // whatever their alpha, so every transparent texel next to the hand takes the
 // hand's colour to keep the edge from darkening or paling. Farther out the
-// colour is white, like the readout texels below, so that where the hour
-// hand's rectangle samples those in its corners it shows no dark speck.
+// colour is white, like the readout texels below.
 static void DrawHand(unsigned char *band, const hand3D *h)
 {
     const canvas3D cv = {band, HANDSSIZE, HANDBAND, 4, HANDPIVOT + 0.5f, HANDPIVOT + 0.5f,
@@ -577,12 +576,27 @@ void MakeHandsTexture(unsigned char *rgba)
         spare[4 * i + 3] = 0;
     }
     // The clock draws its time readout with texturing and blending still on
-    // and this image bound, so the text's fragments are modulated by the
-    // texel at texture coordinate (0, 0). With linear filtering and repeat
-    // wrapping that sample is the mean of the image's four corner texels;
-    // opaque white there keeps the text white and opaque. The hour hand's
-    // corners sample them too, but only within half a texel of the rectangle's
-    // corner, over the dial, far from the drawn hand.
+    // and this image bound, so the text takes its colour and alpha from the
+    // texels it samples. Mesa draws glBitmap text as a quad over its own
+    // 512 x 32 pixel bitmap cache and the fixed-function texturing reads that
+    // quad's texture coordinates: s = (x - x0 + 0.5) / 512 and
+    // t = (y - y0 + 0.5) / 32 in window pixels, with (x0, y0) the first
+    // glyph's origin less 9 rows (the cache centres the font's 14-row glyphs).
+    // A readout of up to 8 glyphs with ink on glyph rows 2 to 11 thus reads
+    // columns 0 to 16 and rows 45 to 82, four rows to a pixel; opaque white
+    // there makes the text opaque white. The minute and second hands' tails
+    // lie in this window, so those hands show it as a white card behind the
+    // pivot. (The first glyph's second column also reads an eighth of the
+    // last column, which stays clear: it would show at the hands' tips.)
+    for (int r = READOUTFIRSTROW; r <= READOUTLASTROW; r++)
+        for (int c = 0; c < READOUTCOLUMNS; c++)
+            memset(rgba + ((size_t)r * HANDSSIZE + c) * 4, 255, 4);
+    // A renderer that textures bitmap fragments with the raster position's
+    // coordinates, as OpenGL 1.1 describes, samples texture coordinate (0, 0)
+    // instead, since the clock never sets one: with linear filtering and
+    // repeat wrapping that is the mean of the four corner texels, so they are
+    // opaque white too. The hour hand's rectangle reaches them only within a
+    // pixel of its outer corners, where they show as a faint speck.
     const int last = HANDSSIZE - 1;
     const int corners[4][2] = {{0, 0}, {0, last}, {last, 0}, {last, last}};
     for (int i = 0; i < 4; i++)

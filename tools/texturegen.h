@@ -29,6 +29,11 @@ const int HANDBAND = 32;
 const int HANDPIVOT = 14;
 const float HANDCOLUMN = 1.016101f / 128;  // clock units per column
 const float HANDROW = 0.190519f / 32;      // clock units per row
+// The texels that the clock's time readout samples (see MakeHandsTexture):
+// opaque white, across the minute and second bands.
+const int READOUTCOLUMNS = 17;
+const int READOUTFIRSTROW = 44;
+const int READOUTLASTROW = 83;
 
 void MakeDialTexture(unsigned char *rgb);
 void MakeTestTexture(unsigned char *rgb);

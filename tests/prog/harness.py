@@ -287,3 +287,112 @@ def sample_linear(texels, s, t):
 
 def close_to(actual, expected, tolerance):
     return all(abs(a - e) <= tolerance for a, e in zip(actual, expected))
+
+
+# Pop-up menus, driven as a user drives them. freeglut opens a menu with its
+# top-left corner at the pointer (moved up only if it would leave the
+# screen), as an override-redirect window titled "freeglut menu", 2 pixels of
+# border above and below the entries and one equal-height row per entry.
+
+MENU_TITLE = "^freeglut menu$"
+MENU_BORDER = 2
+MENU_OPEN_AT = (10, 10)     # where, in the program's window, menus are opened
+
+
+def menu_windows():
+    return x("xdotool", "search", "--onlyvisible", "--name", MENU_TITLE,
+             check=False).split()
+
+
+def wait_menu(visible, timeout=10):
+    """Waits until a menu is shown (visible) or none is; returns the shown
+    menu's window id."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        ids = menu_windows()
+        if bool(ids) == visible:
+            return ids[0] if ids else None
+        time.sleep(0.01)
+    raise RuntimeError("menu still %s" % ("hidden" if visible else "shown"))
+
+
+def open_menu(run, entry_count):
+    """Opens the right-button menu of run's window with a right click at
+    MENU_OPEN_AT and returns (left, top, width, entry_height) of the shown
+    menu in screen pixels. The click's release lands on the menu's border,
+    which chooses nothing, so the menu stays open. Checks that the menu has
+    room for exactly entry_count rows."""
+    wait_menu(False)
+    x("xdotool", "mousemove", "--window", run.window, str(MENU_OPEN_AT[0]),
+      str(MENU_OPEN_AT[1]), "mousedown", "3", "mouseup", "3")
+    menu = wait_menu(True)
+    info = x("xwininfo", "-id", menu)
+    def field(name):
+        return int(re.search(name + r":\s+(-?\d+)", info).group(1))
+    height = field("Height") - 2 * MENU_BORDER
+    if height % entry_count:
+        raise RuntimeError("menu of %d pixels has no room for %d equal rows"
+                           % (height, entry_count))
+    return (field("Absolute upper-left X"), field("Absolute upper-left Y"),
+            field("Width"), height // entry_count)
+
+
+def menu_entry_point(menu, index):
+    """Screen position of the middle of entry index of an open menu (as
+    open_menu returned it)."""
+    left, top, width, entry_height = menu
+    return (left + width // 2, top + MENU_BORDER + entry_height * index + entry_height // 2)
+
+
+def choose_menu_entry(run, index, entry_count):
+    """Chooses entry index (0 = top) of run's right-button menu, which must
+    have entry_count entries, as a user does: a right click opens the menu,
+    a right click on the entry chooses it (press and release with no pause:
+    xdotool's "click" adds a tenth of a second). Returns once the menu has
+    gone and, where swapcount is preloaded, two more frames are drawn:
+    freeglut hides the menu before it calls the program's menu callback and
+    draws the next frame only after it, so those frames show the choice. The window needs room below MENU_OPEN_AT for the whole menu,
+    and nothing may cover it."""
+    menu = open_menu(run, entry_count)
+    px, py = menu_entry_point(menu, index)
+    x("xdotool", "mousemove", str(px), str(py), "mousedown", "3", "mouseup", "3")
+    wait_menu(False)
+    if os.path.exists(run.file("swaps")):
+        wait_swaps(run, 2)
+
+
+def tool_library(name):
+    """Path of the preloadable lib<name>.so: the one the build made, or, for
+    a tool the build does not list yet, one compiled here from
+    tests/tools/<name>.c."""
+    built = os.path.join(TOOLS_DIR, "lib%s.so" % name)
+    if os.path.exists(built):
+        return built
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools",
+                          name + ".c")
+    out = os.path.join(tempfile.gettempdir(), "suite-tools-%d" % os.getpid())
+    os.makedirs(out, exist_ok=True)
+    path = os.path.join(out, "lib%s.so" % name)
+    if not os.path.exists(path):
+        subprocess.run(["cc", "-shared", "-fPIC", "-O1", "-o", path, source, "-ldl"],
+                       check=True, timeout=60)
+    return path
+
+
+# Programs run at a set local time.
+
+FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+
+
+def start_at(program, when, args=(), cwd=None, preload=(), trace=False, env=None):
+    """Starts a program whose wall clock stands still at when, a local time
+    "YYYY-MM-DD hh:mm:ss" in UTC, through libfaketime. An absolute time with
+    no "@" does not advance; the monotonic clock, which GLUT's loop uses,
+    keeps running. libfaketime goes first in LD_PRELOAD, the named test
+    libraries after it."""
+    libs = [FAKETIME_LIB] + [os.path.join(TOOLS_DIR, "lib%s.so" % name) for name in preload]
+    extra = dict(env or {})
+    extra.update({"FAKETIME": when, "FAKETIME_NO_CACHE": "1",
+                  "FAKETIME_DONT_FAKE_MONOTONIC": "1", "TZ": "UTC",
+                  "LD_PRELOAD": ":".join(libs)})
+    return start(program, args, cwd=cwd, preload=(), trace=trace, env=extra)

@@ -95,9 +95,12 @@ unsigned char Alpha(int row, int col)
     return hands.At(row, col)[3];
 }
 
-bool ReadoutCorner(int row, int col)
+bool InReadout(int row, int col)
 {
-    return (row == 0 || row == HANDSSIZE - 1) && (col == 0 || col == HANDSSIZE - 1);
+    const int l = HANDSSIZE - 1;
+    bool corner = (row == 0 || row == l) && (col == 0 || col == l);
+    return corner ||
+           (row >= READOUTFIRSTROW && row <= READOUTLASTROW && col >= 0 && col < READOUTCOLUMNS);
 }
 
 } // namespace
@@ -196,19 +199,21 @@ TEST(HandsTexture, PivotMatchesTheHandRectangle)
     EXPECT_NEAR((HANDPIVOT + 0.5f) * HANDROW, 0.086329f, 1e-5f);
 }
 
-TEST(HandsTexture, ReadoutCornersOpaqueWhiteAndHandsInsideTheirBands)
+TEST(HandsTexture, ReadoutOpaqueWhiteAndHandsInsideTheirBands)
 {
     const int l = HANDSSIZE - 1;
-    const int corners[4][2] = {{0, 0}, {0, l}, {l, 0}, {l, l}};
-    for (int i = 0; i < 4; i++)
-        for (int k = 0; k < 4; k++)
-            EXPECT_EQ(hands.At(corners[i][0], corners[i][1])[k], 255) << "corner " << i;
+    for (int r = 0; r < HANDSSIZE; r++)
+        for (int c = 0; c < HANDSSIZE; c++)
+            if (InReadout(r, c)) {
+                for (int k = 0; k < 4; k++)
+                    ASSERT_EQ(hands.At(r, c)[k], 255) << "row " << r << " column " << c;
+            }
     // Band edges meet the next band; the first and last columns meet each
     // other through repeat wrapping.
     for (int r = 0; r < HANDSSIZE; r++)
         for (int c = 0; c < HANDSSIZE; c++) {
             bool edge = r % HANDBAND == 0 || r % HANDBAND == HANDBAND - 1 || c == 0 || c == l;
-            if ((edge || r >= 3 * HANDBAND) && !ReadoutCorner(r, c)) {
+            if ((edge || r >= 3 * HANDBAND) && !InReadout(r, c)) {
                 EXPECT_EQ(Alpha(r, c), 0) << "row " << r << " column " << c;
             }
         }
@@ -219,7 +224,7 @@ TEST(HandsTexture, SymmetricAboutThePivotRowWithOpaqueHub)
     for (int b = 0; b < 3; b++) {
         int axis = b * HANDBAND + HANDPIVOT;
         for (int k = 1; k <= HANDPIVOT; k++)
-            for (int c = 1; c < HANDSSIZE - 1; c++)
+            for (int c = READOUTCOLUMNS; c < HANDSSIZE - 1; c++)
                 ASSERT_EQ(Alpha(axis - k, c), Alpha(axis + k, c)) << "band " << b << " row " << axis - k;
         for (int r = -1; r <= 1; r++)
             for (int c = -1; c <= 1; c++)
@@ -258,7 +263,7 @@ TEST(HandsTexture, TransparentTexelsBesideTheOutlineCarryTheHandsColour)
                 bool beside = false;
                 for (int i = -1; i <= 1; i++)
                     for (int j = -1; j <= 1; j++)
-                        beside = beside || (!ReadoutCorner(r + i, c + j) && Alpha(r + i, c + j) != 0);
+                        beside = beside || (!InReadout(r + i, c + j) && Alpha(r + i, c + j) != 0);
                 if (Alpha(r, c) == 0 && beside) {
                     checked++;
                     EXPECT_TRUE(Same(hands.At(r, c), colour)) << "row " << r << " column " << c;
