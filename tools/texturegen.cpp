@@ -413,10 +413,36 @@ const float NUMERALHEIGHT = 0.110f;  // between the centre lines: 14 texels
 const float NUMERALPEN = 0.0205f;    // 2.6 texels
 const float NUMERALGAP = 2.2f;       // glyph units between the digits of 10 to 12
 
+// The clock writes its time in white from the centre towards 3 o'clock, 13
+// pixels tall in a 240-pixel window: a dark window there, like a watch's
+// date window, keeps the text readable on the light face. It takes the place
+// of the numeral 3 and stops short of the hour mark.
+const box3D READOUTWINDOW = {-0.035f, -0.035f, 0.600f, 0.110f};
+const float READOUTCORNER = 0.025f;
+static const unsigned char READOUTCOLOUR[3] = {38, 44, 60};
+const int READOUTHOUR = 3;
+
+static bool InReadoutWindow(const void *shape, float x, float y)
+{
+    const box3D *b = (const box3D *)shape;
+    // A rounded rectangle: the distance to the rectangle shrunk by the corner
+    // radius is at most that radius.
+    float dx = fmaxf(fmaxf(b->x0 + READOUTCORNER - x, x - b->x1 + READOUTCORNER), 0.0f);
+    float dy = fmaxf(fmaxf(b->y0 + READOUTCORNER - y, y - b->y1 + READOUTCORNER), 0.0f);
+    return dx * dx + dy * dy <= READOUTCORNER * READOUTCORNER;
+}
+
+static void DrawReadoutWindow(const canvas3D *cv)
+{
+    Paint(cv, &READOUTWINDOW, InReadoutWindow, &READOUTWINDOW, READOUTCOLOUR);
+}
+
 static void DrawDialNumerals(const canvas3D *cv)
 {
     const float rad = 3.14159265f / 180;
     for (int h = 1; h <= 12; h++) {
+        if (h == READOUTHOUR)
+            continue;
         float cx = NUMERALRADIUS * sinf(h * 30 * rad);
         float cy = NUMERALRADIUS * cosf(h * 30 * rad);
         text3D t = SetNumeral(h, cx, cy, NUMERALHEIGHT, NUMERALPEN, NUMERALGAP);
@@ -433,6 +459,7 @@ void MakeDialTexture(unsigned char *rgb)
                          2.0f / DIALSIZE, 2.0f / DIALSIZE};
     DrawDialDisc(&cv);
     DrawDialTicks(&cv);
+    DrawReadoutWindow(&cv);
     DrawDialNumerals(&cv);
 }
 
