@@ -351,8 +351,9 @@ def choose_menu_entry(run, index, entry_count):
     xdotool's "click" adds a tenth of a second). Returns once the menu has
     gone and, where swapcount is preloaded, two more frames are drawn:
     freeglut hides the menu before it calls the program's menu callback and
-    draws the next frame only after it, so those frames show the choice. The window needs room below MENU_OPEN_AT for the whole menu,
-    and nothing may cover it."""
+    draws the next frame only after it, so those frames show the choice.
+    The window needs room below MENU_OPEN_AT for the whole menu, and nothing
+    may cover it."""
     menu = open_menu(run, entry_count)
     px, py = menu_entry_point(menu, index)
     x("xdotool", "mousemove", str(px), str(py), "mousedown", "3", "mouseup", "3")
