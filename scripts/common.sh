@@ -5,10 +5,11 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 
 # Debian packages: compilers and CMake, freeglut and Mesa (with its software
 # renderer), GoogleTest, and for running with no screen and testing: Xvfb,
-# xdotool, xwininfo, apitrace, ImageMagick, faketime and clang for the fuzzer.
+# xdotool, xwininfo, apitrace, ImageMagick, faketime, clang for the fuzzer
+# and valgrind for the report's instruction counts.
 PACKAGES="build-essential cmake pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev
 libgl1-mesa-dri libglx-mesa0 libgtest-dev python3 xvfb xauth xdotool x11-utils
-apitrace imagemagick faketime clang libclang-rt-14-dev"
+apitrace imagemagick faketime clang libclang-rt-14-dev valgrind"
 
 install_packages() {
     missing=""
