@@ -1,6 +1,7 @@
 // The render state both programs send on every frame, lighting to fog,
 // straight from the state variables: nothing is remembered between frames.
 #include "vorntest.h"
+#include "shell.h"
 
 static const GLfloat ambient[4] = {1.0f, 200.0f / 255.0f, 0.0f, 1.0f};
 static const GLfloat FogColor[4] = {128.0f / 255.0f, 173.0f / 255.0f, 192.0f / 255.0f, 1.0f};
@@ -72,4 +73,14 @@ void SetFixedState(GLenum hint)
     glFrontFace(GL_CCW);
     glEnable(GL_CULL_FACE);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, hint);
+}
+
+void RegisterCallbacks(void (*display)(void), void (*motion)(int x, int y))
+{
+    glutDisplayFunc(display);
+    glutReshapeFunc(ReshapeFunc);
+    glutVisibilityFunc(VisibilityFunc);
+    glutKeyboardFunc(KeyboardFunc);
+    glutMouseFunc(MouseFunc);
+    glutMotionFunc(motion);
 }

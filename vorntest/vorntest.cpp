@@ -107,12 +107,7 @@ int main(int argc, char **argv)
     LoadTexture("", 256, 32);
     SetFixedState(GL_FASTEST);
 
-    glutDisplayFunc(DisplayFunc);
-    glutReshapeFunc(ReshapeFunc);
-    glutVisibilityFunc(VisibilityFunc);
-    glutKeyboardFunc(KeyboardFunc);
-    glutMouseFunc(MouseFunc);
-    glutMotionFunc(MotionFunc);
+    RegisterCallbacks(DisplayFunc, MotionFunc);
     MakeMenus();
     glutMainLoop();
     return 0;

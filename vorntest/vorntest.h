@@ -67,6 +67,9 @@ void MenuFunc(int id);
 void ChangeRenderState(void);    // lighting to fog, the part both programs send
 void DrawQuad(const float *points, GLuint texture);   // 4 records of u, v, x, y, z
 void SetFixedState(GLenum hint);
+// The callbacks of both programs, in the start-up order; the display and
+// motion callbacks are each program's own.
+void RegisterCallbacks(void (*display)(void), void (*motion)(int x, int y));
 void mygluPerspective(float fovy, float aspect, float zNear, float zFar);
 void ReshapeFunc(int width, int height);
 void ChangeView(float yRot, float xyzSize);

@@ -113,12 +113,7 @@ int main(int argc, char **argv)
     LoadTexture(filename, 0);
     SetFixedState(GL_NICEST);
 
-    glutDisplayFunc(DisplayFunc);
-    glutReshapeFunc(ReshapeFunc);
-    glutVisibilityFunc(VisibilityFunc);
-    glutKeyboardFunc(KeyboardFunc);
-    glutMouseFunc(MouseFunc);
-    glutMotionFunc(MotionFunc);
+    RegisterCallbacks(DisplayFunc, MotionFunc);
     MakeMenus();
     glutMainLoop();
     return 0;
