@@ -282,6 +282,20 @@ class DescriptionLine(unittest.TestCase):
             "height = 128, border = 0, format = GL_RGB, type = GL_UNSIGNED_BYTE, "
             "pixels = blob(98304)"])
 
+    def test_rows_short_of_the_unpack_alignment_go_up_byte_aligned(self):
+        # A 2 x 2 RGB image has 6-byte rows: at the GL's default alignment of
+        # 4 the upload would read 14 bytes from a 12-byte buffer (which the
+        # sanitizer build would report from the GL's copy).
+        run = self.run_with(("Odd_2X2X24.RAW",), files=[("Odd_2X2X24.RAW", bytes(range(12)))],
+                            trace=True)
+        self.assertEqual(h.stdout(run), b"<Odd_2X2X24.RAW> <Odd> 2 X 2 X 24 bits\n")
+        calls = h.gl_calls(run, "glPixelStorei|glTexImage2D")
+        self.assertEqual([n for n, _ in calls], ["glPixelStorei", "glTexImage2D", "glPixelStorei"])
+        self.assertEqual(calls[0][1], "pname = GL_UNPACK_ALIGNMENT, param = 1")
+        self.assertIn("width = 2, height = 2", calls[1][1])
+        self.assertIn("pixels = blob(12)", calls[1][1])
+        self.assertEqual(calls[2][1], "pname = GL_UNPACK_ALIGNMENT, param = 4")
+
     def test_missing_file_prints_the_line_first(self):
         run = self.run_with(("Gone_64X64X24.RAW",))
         self.assertEqual(h.stdout(run), b"<Gone_64X64X24.RAW> <Gone> 64 X 64 X 24 bits\n"
