@@ -1,6 +1,7 @@
 // The vorntest5 loader's reading of a texture file name: the texture's own
 // name, width, height and depth are words of the base name, as in
 // "Texture2_256X256X24.RAW".
+#include "shell.h"
 #include "vorntest.h"
 
 #include <cctype>
@@ -9,16 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-int RawImageBytes(int width, int height, int bits)
-{
-    if (bits != 24 && bits != 32)
-        return 0;
-    if (width <= 0 || height <= 0 || width > MAXRAWSIDE || height > MAXRAWSIDE)
-        return 0;
-    long long bytes = (long long)width * height * (bits / 8);
-    return bytes > INT_MAX ? 0 : (int)bytes;
-}
 
 // The part after the last '/' or backslash, whichever comes later.
 static char *BaseName(char *filename)
@@ -73,5 +64,5 @@ void ParseTextureName(char *filename, texfile3D *f)
         if (ReadNumber(&p, &f->large) && ReadNumber(&p, &f->high))
             ReadNumber(&p, &f->bits);
     }
-    f->textureSize = RawImageBytes(f->large, f->high, f->bits);
+    f->textureSize = TextureBytes(f->large, f->high, f->bits);
 }

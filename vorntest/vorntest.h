@@ -110,10 +110,6 @@ struct texfile3D {
 // Splits the base name of filename in place (X, _ to blanks, . ends it) and
 // parses it; fills f, never writing beyond its fields.
 void ParseTextureName(char *filename, texfile3D *f);
-// Byte length of a raw image, or 0 for a width, height or depth no texture
-// may have; the same rule the shell applies to its own loader.
-int RawImageBytes(int width, int height, int bits);
-const int MAXRAWSIDE = 16384;
 
 void CreateTex32(char *buffer, unsigned size);
 const unsigned MAXPATTERNSIZE = 65535;   // the pattern counts in 16 bits

@@ -2,6 +2,7 @@
 // checks. Any name must leave the name buffers terminated within their
 // bounds and yield either a refusal or a byte count that a real texture of
 // the parsed width, height and depth has.
+#include "shell.h"
 #include "vorntest.h"
 
 #include <cstdint>
@@ -28,12 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (f->textureSize != 0) {
         if (f->bits != 24 && f->bits != 32)
             abort();
-        if (f->large < 1 || f->large > MAXRAWSIDE || f->high < 1 || f->high > MAXRAWSIDE)
+        if (f->large < 1 || f->large > MAXTEXTURESIDE || f->high < 1 || f->high > MAXTEXTURESIDE)
             abort();
         if ((long long)f->textureSize != (long long)f->large * f->high * (f->bits / 8))
             abort();
     }
-    if (f->textureSize != RawImageBytes(f->large, f->high, f->bits))
+    if (f->textureSize != TextureBytes(f->large, f->high, f->bits))
         abort();
 
     free(f);

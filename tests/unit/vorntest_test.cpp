@@ -268,16 +268,6 @@ TEST(TextureName, LongNamesAreCutToTheirBuffers)
     EXPECT_EQ(p.size, 196608);
 }
 
-TEST(TextureName, SizeRuleIsTheShellLoadersRule)
-{
-    const int sides[] = {INT_MIN, -1, 0, 1, 2, 3, 64, 255, 8192, 16383, 16384, 16385, INT_MAX};
-    const int depths[] = {-24, 0, 8, 16, 24, 32, 48};
-    for (int w : sides)
-        for (int h : sides)
-            for (int b : depths)
-                ASSERT_EQ(RawImageBytes(w, h, b), TextureBytes(w, h, b)) << w << " " << h << " " << b;
-}
-
 std::vector<unsigned char> Pattern(unsigned size)
 {
     std::vector<unsigned char> texels((size_t)size * size * 4 + 4, 0xEE);
