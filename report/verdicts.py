@@ -7,6 +7,7 @@ with no light, fog, blending) lives with their picture tests, the texture
 tester's, the clock's and the starfield's expected pictures with theirs, and
 the verdicts below only choose the probes and weigh the differences."""
 
+import functools
 import math
 
 import harness as h
@@ -79,10 +80,31 @@ def vorntest5(image, state, tol, texels):
     model = render_model()
     if model is None or not hasattr(model, "probe_mismatches"):
         return Verdict("NO MODEL", note="no model yet")
+    return render_state(model, model.INITIAL, image, state, tol, texels)
+
+
+def vorntest(image, state, tol, texels=None):
+    """The first version's view, and by default its generated RGBA pattern,
+    which the model makes as the program does."""
+    model = render_model()
+    if model is None or not hasattr(model, "FIRST_VERSION"):
+        return Verdict("NO MODEL", note="no model yet for the first version")
+    return render_state(model, model.FIRST_VERSION, image, state, tol,
+                        texels if texels is not None else generated_pattern())
+
+
+@functools.lru_cache(maxsize=1)
+def generated_pattern():
+    return render_model().pattern()
+
+
+def render_state(model, start, image, state, tol, texels):
+    """The state's settings over the program's start view, probed on a grid
+    and on a spread for the page."""
     # One tolerance for the whole report, from the window's channel bits.
     model.TOLERANCE = tol
-    settings = dict(model.INITIAL)
-    settings.update({k: v for k, v in state.settings.items() if k in model.INITIAL})
+    settings = dict(start)
+    settings.update({k: v for k, v in state.settings.items() if k in start})
     bad, inside, outside = model.probe_mismatches(image, settings, texels)
     results = [(pixel, expected, observed, False) for pixel, observed, expected in bad]
     # A spread of probes on the quad for the page, with their expected colours.
@@ -100,13 +122,6 @@ def vorntest5(image, state, tol, texels):
                 results.append(((px, py), middle, observed, ok))
     return from_probes(results, inside + outside + len(results) - len(bad),
                        "; %d on the quad, %d around it" % (inside, outside))
-
-
-def vorntest(image, state, tol, texels):
-    # The colour model pictures vorntest5's quad (its texture coordinates,
-    # its RGB file texture, its perspective and placement); the first
-    # version's generated RGBA texture and fixed placement are not in it.
-    return Verdict("NO MODEL", note="no model yet for the first version")
 
 
 # The texture tester ------------------------------------------------------------------

@@ -1,6 +1,7 @@
 """vorntest, the first version, run for real: its default-size window, the
 untextured first frame, the generated pattern once texturing is chosen from
-its 16-entry menu, and a silent left drag that turns the quad."""
+its 16-entry menu, a silent left drag that turns the quad, and its render
+states, chosen through the menu, against the render-state colour model."""
 
 import os
 import tempfile
@@ -8,27 +9,23 @@ import time
 import unittest
 
 import harness as h
+import test_vorntest_render as model
 
 TITLE = "VornTest Demo (Esc to exit)"
 ENTRIES = 16
 CLEAR = (26, 26, 128)
 TOLERANCE = 6
-TEXTURE_ON = 1
 E = 0.9599999                  # texture coordinates end short of the pattern's edge
 
+# Menu entries, by their position in the menu.
+TEXTURE_OFF, TEXTURE_ON = 0, 1
+BLEND_OFF, BLEND_ON = 2, 3
+LIGHTING_OFF, LIGHTING_ON = 4, 5
+FOG_OFF, FOG_LINEAR, FOG_EXP, FOG_EXP2 = 6, 7, 8, 9
+ENV_REPLACE, ENV_MODULATE, ENV_DECAL, ENV_BLEND = 10, 11, 12, 13
+SHADE_FLAT = 15
 
-def pattern(size=256):
-    """The generated texture as rows of RGBA texels: opaque grey ramps below
-    column size/2, white with the ramp as alpha from there on."""
-    lim = size // 2
-    rows = []
-    for r in range(size):
-        row = []
-        for c in range(size):
-            v = (r * c // 8) % 256
-            row.append((v, v, v, 255) if c < lim else (255, 255, 255, v))
-        rows.append(row)
-    return rows
+pattern = model.pattern
 
 
 def quad_texcoord(px, py, size=300):
@@ -107,6 +104,123 @@ class Vorntest(unittest.TestCase):
         self.assertNotEqual(image.pixel(150, 150), CLEAR)
         self.assertEqual(image.pixel(289, 150), CLEAR)
         self.quit_silently()
+
+
+# The states in the order one run visits them: the menu entries chosen, the
+# picture's name, and its render state in the model's terms.
+TEXTURED = dict(texture=True)
+STEPS = [
+    ([], "first", {}),
+    ([TEXTURE_ON], "replace", TEXTURED),
+    ([ENV_MODULATE], "modulate", dict(TEXTURED, env="modulate")),
+    ([ENV_DECAL], "decal", dict(TEXTURED, env="decal")),
+    ([ENV_BLEND], "texenv-blend", dict(TEXTURED, env="blend")),
+    ([FOG_LINEAR], "fog-linear", dict(TEXTURED, env="blend", fog="linear")),
+    ([FOG_EXP], "fog-exp", dict(TEXTURED, env="blend", fog="exp")),
+    ([FOG_EXP2], "fog-exp2", dict(TEXTURED, env="blend", fog="exp2")),
+    ([FOG_OFF, ENV_REPLACE, BLEND_ON], "replace-blended", dict(TEXTURED, blend=True)),
+    ([ENV_DECAL], "decal-blended", dict(TEXTURED, env="decal", blend=True)),
+    ([ENV_MODULATE, LIGHTING_ON], "lit-modulate-blended",
+     dict(TEXTURED, env="modulate", blend=True, lighting=True)),
+    ([TEXTURE_OFF], "lit-blended", dict(env="modulate", blend=True, lighting=True)),
+    ([LIGHTING_OFF], "blended", dict(env="modulate", blend=True)),
+    ([BLEND_OFF, SHADE_FLAT], "flat", dict(env="modulate", flat=True)),
+    ([TEXTURE_ON], "flat-modulate", dict(TEXTURED, env="modulate", flat=True)),
+]
+
+
+class States(unittest.TestCase):
+    """One run visits a representative set of render states through the
+    menu; each picture is compared with the render-state colour model, fed
+    the generated pattern and the first version's view."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.texels = pattern()
+        cls.images, cls.states = {}, {}
+        cls.prog = h.start("vorntest", preload=("swapcount",))
+        try:
+            h.find_window(cls.prog, TITLE)
+            h.place(cls.prog)
+            h.wait_swaps(cls.prog, 3)
+            for entries, name, changes in STEPS:
+                for entry in entries:
+                    h.choose_menu_entry(cls.prog, entry, ENTRIES)
+                h.wait_swaps(cls.prog, 2)
+                image = h.capture(cls.prog)
+                image.save("vorntest-%s.png" % name)
+                cls.images[name] = image
+                cls.states[name] = dict(model.FIRST_VERSION, **changes)
+            cls.status = h.quit(cls.prog)
+        finally:
+            h.kill(cls.prog)
+
+    def assertModel(self, *names, min_inside=40):
+        for name in names:
+            bad, inside, outside = model.probe_mismatches(self.images[name], self.states[name],
+                                                          self.texels)
+            self.assertGreaterEqual(inside, min_inside, name)
+            self.assertGreaterEqual(outside, 20, name)
+            self.assertEqual(bad, [], "%s: %d of %d probes differ; (pixel, actual, expected): %s"
+                             % (name, len(bad), inside + outside, bad[:6]))
+
+    def probe(self, name, px, py):
+        return self.images[name].pixel(px, py)
+
+    def test_untextured_first_frame(self):
+        self.assertModel("first")
+
+    def test_each_texture_environment_of_the_rgba_pattern(self):
+        self.assertModel("replace", "modulate", "decal", "texenv-blend")
+        # Row 200 of the pattern, columns 130 to 140: white, its alpha near
+        # 255 * (130..140) * 200 / 8 mod 256, low. Replace shows it white
+        # whatever the alpha; decal lets the smooth vertex colour through
+        # where the alpha is low; blend turns white texels black.
+        scene = model.Scene(self.states["replace"], 300, 300)
+        px, py = self.pixel_at(scene, 135.5 / 256, 200.5 / 256)
+        self.assertEqual(self.probe("replace", px, py), (255, 255, 255))
+        self.assertTrue(h.close_to(self.probe("texenv-blend", px, py), (0, 0, 0), TOLERANCE))
+        self.assertNotEqual(self.probe("decal", px, py), (255, 255, 255))
+
+    def pixel_at(self, scene, s, t):
+        """The image pixel whose centre lies nearest texture coordinate (s, t)."""
+        best = None
+        for py in range(300):
+            for px in range(300):
+                where = scene.locate(px, py)
+                if where is None or where[0] == "outside":
+                    continue
+                u, v = model.interpolate(*where, [(p[0], p[1]) for p in scene.points])
+                d = abs(u - s) + abs(v - t)
+                if best is None or d < best[0]:
+                    best = (d, px, py)
+        return best[1:]
+
+    def test_fog_at_eye_depth_zero_changes_nothing(self):
+        # The identity matrices leave the quad at eye depth 0, where every
+        # fog mode's factor is 1.
+        self.assertModel("fog-linear", "fog-exp", "fog-exp2")
+        for name in ("fog-linear", "fog-exp", "fog-exp2"):
+            self.assertEqual(self.images[name].data, self.images["texenv-blend"].data, name)
+
+    def test_blending_with_the_texel_alpha(self):
+        self.assertModel("replace-blended", "decal-blended", "lit-modulate-blended")
+        # Replace takes the texel's alpha: the grey half stays opaque, the
+        # white half shows the clear colour where its alpha is 0 (row 0).
+        self.assertNotEqual(self.images["replace-blended"].data, self.images["replace"].data)
+
+    def test_lighting_blending_and_flat_shading(self):
+        self.assertModel("lit-blended", "blended", "flat", "flat-modulate")
+        # Lit, the untextured quad is one opaque dark orange, even where its
+        # vertex alpha is 0.
+        for px, py in ((20, 20), (280, 20), (20, 280), (280, 280)):
+            self.assertTrue(h.close_to(self.probe("lit-blended", px, py), (51, 40, 0), 1))
+        # Flat: the first triangle (0, 1, 2) takes vertex 2's dark grey, the
+        # second (0, 2, 3) vertex 3's blue; turned half a turn, vertex 1 is
+        # top left and vertex 3 bottom right.
+        self.assertEqual(self.probe("flat", 40, 40), (26, 26, 26))
+        self.assertEqual(self.probe("flat", 260, 260), (0, 0, 255))
+        self.assertEqual(self.status, 1, h.stderr(self.prog))
 
 
 if __name__ == "__main__":

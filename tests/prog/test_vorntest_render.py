@@ -3,7 +3,12 @@ through the program's own pop-up menu, the window is read back, and pixel
 probes are compared with colours computed from the fixed-function formulas
 (transform, perspective-correct interpolation, texture environment, lighting
 with no light, fog, blending) and the texture file itself. The last class reads
-one frame's GL calls from a trace."""
+one frame's GL calls from a trace.
+
+The model serves the first version too: a state names its view (scale, offset
+along z, turn, perspective or the identity projection) and the end of the
+quad's texture coordinates, and the texels passed in carry the texture's
+format (3 components: RGB, 4: RGBA)."""
 
 import math
 import re
@@ -53,12 +58,17 @@ def f32(value):
 
 T1 = f32(0.9999999)
 P = f32(0.95)
-POINTS = [          # u, v, x, y, z
-    (0.0, T1, -P, P, 0.0),
-    (T1, T1, P, P, 0.0),
-    (T1, 0.0, P, -P, 0.0),
-    (0.0, 0.0, -P, -P, 0.0),
-]
+
+
+def quad_points(end):
+    """u, v, x, y, z per vertex, the texture coordinates running from 0 to end."""
+    return [(0.0, end, -P, P, 0.0),
+            (end, end, P, P, 0.0),
+            (end, 0.0, P, -P, 0.0),
+            (0.0, 0.0, -P, -P, 0.0)]
+
+
+POINTS = quad_points(T1)
 RGBA = [(255, 0, 0, 255), (0, 255, 0, 255), (26, 26, 26, 0), (0, 0, 255, 0)]
 TRIANGLES = [(0, 1, 2), (0, 2, 3)]
 
@@ -74,13 +84,35 @@ LIT = (0.2 * 255, 0.2 * 200, 0.0)
 LIT_ALPHA = 1.0
 
 INITIAL = dict(texture=True, blend=False, lighting=False, fog=None, env="replace",
-               flat=False, perspective=True, persp=150, yrot=f32(208.8), size=f32(-0.56))
+               flat=False, perspective=True, persp=150, yrot=f32(208.8), size=f32(-0.56),
+               offset=0.5, coord=T1)
+# The first version: texturing off at start, the quad only turned (half a turn
+# shows its front) under the identity projection, and texture coordinates
+# that stop at 0.96 of its generated pattern.
+FIRST_VERSION = dict(texture=False, blend=False, lighting=False, fog=None, env="replace",
+                     flat=False, perspective=False, persp=None, yrot=180.0, size=1.0,
+                     offset=0.0, coord=f32(0.9599999))
+
+
+def pattern(size=256):
+    """The first version's generated texture as rows of RGBA texels: opaque
+    grey ramps below column size/2, white with the ramp as alpha from there
+    on."""
+    lim = size // 2
+    rows = []
+    for r in range(size):
+        row = []
+        for c in range(size):
+            v = (r * c // 8) % 256
+            row.append((v, v, v, 255) if c < lim else (255, 255, 255, v))
+        rows.append(row)
+    return rows
 
 
 def eye_position(point, state):
-    """Scale, then move 0.5 along z, then turn about the vertical axis."""
+    """Scale, then move along z, then turn about the vertical axis."""
     s = state["size"]
-    x, y, z = s * point[2], s * point[3], s * point[4] + 0.5
+    x, y, z = s * point[2], s * point[3], s * point[4] + state["offset"]
     a = math.radians(state["yrot"])
     return (math.cos(a) * x + math.sin(a) * z, y, -math.sin(a) * x + math.cos(a) * z)
 
@@ -112,7 +144,8 @@ class Scene:
 
     def __init__(self, state, width, height):
         self.state, self.width, self.height = state, width, height
-        self.eye = [eye_position(p, state) for p in POINTS]
+        self.points = quad_points(state["coord"])
+        self.eye = [eye_position(p, state) for p in self.points]
         self.window = []
         self.w = []
         for e in self.eye:
@@ -154,7 +187,8 @@ def interpolate(tri, weights, values):
 
 def fragment_colour(scene, tri, weights, texel):
     """The colour, on the 0 to 255 scale, that the fixed-function pipeline
-    writes for a fragment, with texel the texture's (R, G, B) there."""
+    writes for a fragment, with texel the texture's (R, G, B) or (R, G, B, A)
+    there."""
     state = scene.state
     if state["lighting"]:
         colour, alpha = list(LIT), LIT_ALPHA
@@ -167,14 +201,24 @@ def fragment_colour(scene, tri, weights, texel):
         colour, alpha = rgba[:3], rgba[3] / 255
     if state["texture"]:
         env = state["env"]
-        # An RGB texture leaves the fragment's alpha alone in every mode.
-        if env in ("replace", "decal"):
-            colour = list(texel)
+        # An RGB texture leaves the fragment's alpha alone in every mode and
+        # decals as an opaque one; an RGBA texture's alpha replaces the
+        # fragment's, scales it (modulate, blend) or weighs the decal.
+        rgb, rgba = texel[:3], len(texel) == 4
+        texel_alpha = texel[3] / 255 if rgba else 1.0
+        if env == "replace":
+            colour = list(rgb)
+            if rgba:
+                alpha = texel_alpha
+        elif env == "decal":
+            colour = [c * (1 - texel_alpha) + t * texel_alpha for c, t in zip(colour, rgb)]
         elif env == "modulate":
-            colour = [c * t / 255 for c, t in zip(colour, texel)]
+            colour = [c * t / 255 for c, t in zip(colour, rgb)]
+            alpha *= texel_alpha
         elif env == "blend":
             # The environment colour is the default (0, 0, 0, 0).
-            colour = [c * (1 - t / 255) for c, t in zip(colour, texel)]
+            colour = [c * (1 - t / 255) for c, t in zip(colour, rgb)]
+            alpha *= texel_alpha
     if state["fog"]:
         # Fog distance: the fragment's eye depth, exact under
         # perspective-correct interpolation.
@@ -208,7 +252,7 @@ def expected_range(scene, texels, px, py):
         return CLEAR, CLEAR
     state = scene.state
     if state["texture"]:
-        u, v = interpolate(tri, weights, [(p[0], p[1]) for p in POINTS])
+        u, v = interpolate(tri, weights, [(p[0], p[1]) for p in scene.points])
         d = NEAR / 256
         colours = [fragment_colour(scene, tri, weights,
                                    h.sample_linear(texels, u + du * d, v + dv * d))
