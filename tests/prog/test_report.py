@@ -63,11 +63,13 @@ class CIReport(unittest.TestCase):
                 with self.subTest(state=state.id):
                     status, note = self.verdicts[state.id]
                     self.assertIn(status, ("PASS", "NO MODEL"), note)
-        # Every render state of vorntest5 has a model, so a verdict.
-        if built("vorntest5"):
-            self.assertEqual(
-                [i for i, v in self.verdicts.items() if i.startswith("vorntest5/")
-                 and v[0] != "PASS"], [])
+        # Every render state of both render-state programs has a model, so a
+        # verdict.
+        for program in ("vorntest5", "vorntest"):
+            if built(program):
+                self.assertEqual(
+                    [i for i, v in self.verdicts.items() if i.startswith(program + "/")
+                     and v[0] != "PASS"], [])
 
     def test_summary_ends_with_the_counts(self):
         match = re.match(r"^(\d+) passed, (\d+) failed$", self.lines[-1])

@@ -37,6 +37,14 @@ def quad_texcoord(px, py, size=300):
     return E * (-ndc_x + 0.95) / 1.9, E * (ndc_y + 0.95) / 1.9
 
 
+def quad_pixel(s, t, size=300):
+    """The pixel whose centre lies nearest texture coordinate (s, t) in that
+    view."""
+    ndc_x = 0.95 - 1.9 * s / E
+    ndc_y = 1.9 * t / E - 0.95
+    return int((ndc_x + 1) * size / 2), int((1 - ndc_y) * size / 2)
+
+
 class Vorntest(unittest.TestCase):
 
     def setUp(self):
@@ -172,29 +180,18 @@ class States(unittest.TestCase):
 
     def test_each_texture_environment_of_the_rgba_pattern(self):
         self.assertModel("replace", "modulate", "decal", "texenv-blend")
-        # Row 200 of the pattern, columns 130 to 140: white, its alpha near
-        # 255 * (130..140) * 200 / 8 mod 256, low. Replace shows it white
-        # whatever the alpha; decal lets the smooth vertex colour through
-        # where the alpha is low; blend turns white texels black.
-        scene = model.Scene(self.states["replace"], 300, 300)
-        px, py = self.pixel_at(scene, 135.5 / 256, 200.5 / 256)
+        # Row 20, column 150 of the pattern: white with alpha 375 mod 256,
+        # about half. Replace shows it white whatever its alpha, blend turns
+        # it black, and decal lets the smooth vertex colour through by the
+        # alpha's complement.
+        px, py = quad_pixel(150.5 / 256, 20.5 / 256)
         self.assertEqual(self.probe("replace", px, py), (255, 255, 255))
         self.assertTrue(h.close_to(self.probe("texenv-blend", px, py), (0, 0, 0), TOLERANCE))
-        self.assertNotEqual(self.probe("decal", px, py), (255, 255, 255))
-
-    def pixel_at(self, scene, s, t):
-        """The image pixel whose centre lies nearest texture coordinate (s, t)."""
-        best = None
-        for py in range(300):
-            for px in range(300):
-                where = scene.locate(px, py)
-                if where is None or where[0] == "outside":
-                    continue
-                u, v = model.interpolate(*where, [(p[0], p[1]) for p in scene.points])
-                d = abs(u - s) + abs(v - t)
-                if best is None or d < best[0]:
-                    best = (d, px, py)
-        return best[1:]
+        alpha = h.sample_linear(self.texels, *quad_texcoord(px, py))[3] / 255
+        self.assertTrue(0.35 < alpha < 0.6, alpha)
+        vertex = self.probe("first", px, py)
+        self.assertTrue(h.close_to(self.probe("decal", px, py),
+                                   [alpha * 255 + (1 - alpha) * c for c in vertex], TOLERANCE))
 
     def test_fog_at_eye_depth_zero_changes_nothing(self):
         # The identity matrices leave the quad at eye depth 0, where every
@@ -206,8 +203,13 @@ class States(unittest.TestCase):
     def test_blending_with_the_texel_alpha(self):
         self.assertModel("replace-blended", "decal-blended", "lit-modulate-blended")
         # Replace takes the texel's alpha: the grey half stays opaque, the
-        # white half shows the clear colour where its alpha is 0 (row 0).
-        self.assertNotEqual(self.images["replace-blended"].data, self.images["replace"].data)
+        # white half lets the clear colour through by the alpha's complement.
+        grey = quad_pixel(60.5 / 256, 20.5 / 256)
+        self.assertEqual(self.probe("replace-blended", *grey), self.probe("replace", *grey))
+        px, py = quad_pixel(150.5 / 256, 20.5 / 256)
+        alpha = h.sample_linear(self.texels, *quad_texcoord(px, py))[3] / 255
+        self.assertTrue(h.close_to(self.probe("replace-blended", px, py),
+                                   [alpha * 255 + (1 - alpha) * c for c in CLEAR], TOLERANCE))
 
     def test_lighting_blending_and_flat_shading(self):
         self.assertModel("lit-blended", "blended", "flat", "flat-modulate")
