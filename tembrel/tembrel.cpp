@@ -58,8 +58,9 @@ void SetPosition(float x, float y, float z, float rx, float ry, float rz)
 
 // Bitmap text from (x, y) in normalised window coordinates. Texturing and
 // blending stay on, so the GL modulates the white raster colour by the bound
-// texture at the current texture coordinates, which the vertex arrays never
-// change; the hands' image is made opaque white there.
+// hands' image: at the raster position's texture coordinates, which the
+// vertex arrays never change from (0, 0), or on Mesa at those of its glyph
+// cache. The image is opaque white at both.
 void xytext(float x, float y, const char *t)
 {
     SetPosition(0, 0, 0, 0, 0, 0);
@@ -93,7 +94,7 @@ static void DisplayFunc(void)
                 (float)(FULLTURN - DEGREESPERHOUR * (h + m / MINUTESPERHOUR)));
     DrawObject(HourHandPoints, HourHandIndices, HandTrianglesCount, HANDSSLOT);
 
-    sprintf(t, "%d:%d:%d", h, m, s);
+    snprintf(t, sizeof t, "%d:%d:%d", h, m, s);
     xytext(0, 0, t);
     glutSwapBuffers();
 }
@@ -103,9 +104,12 @@ void IdleFunc(void)
 {
     time_t mytime = time(nullptr);
     struct tm *newtime = localtime(&mytime);
-    h = newtime->tm_hour;
-    m = newtime->tm_min;
-    s = newtime->tm_sec;
+    // A clock the C library cannot convert keeps the last time shown.
+    if (newtime != nullptr) {
+        h = newtime->tm_hour;
+        m = newtime->tm_min;
+        s = newtime->tm_sec;
+    }
     glutPostRedisplay();
 }
 
