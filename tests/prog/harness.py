@@ -397,3 +397,27 @@ def start_at(program, when, args=(), cwd=None, preload=(), trace=False, env=None
                   "FAKETIME_DONT_FAKE_MONOTONIC": "1", "TZ": "UTC",
                   "LD_PRELOAD": ":".join(libs)})
     return start(program, args, cwd=cwd, preload=(), trace=trace, env=extra)
+
+
+def capture_menu_states(program, title, entry_count, steps, frames=3):
+    """Starts program and, in one run, chooses each step's menu entries in
+    turn and captures the picture that follows. steps holds (entries, name,
+    ...) tuples; returns the pictures by name (each also saved as
+    "<program>-<name>.png") and the run, ended by Esc (its status is
+    run.proc.returncode)."""
+    images = {}
+    run = start(program, preload=("swapcount",))
+    try:
+        find_window(run, title)
+        place(run)
+        wait_swaps(run, 3)
+        for entries, name, *_ in steps:
+            for entry in entries:
+                choose_menu_entry(run, entry, entry_count)
+            wait_swaps(run, frames)
+            images[name] = capture(run)
+            images[name].save("%s-%s.png" % (program, name))
+        quit(run)
+        return images, run
+    finally:
+        kill(run)

@@ -145,32 +145,16 @@ class States(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.texels = pattern()
-        cls.images, cls.states = {}, {}
-        cls.prog = h.start("vorntest", preload=("swapcount",))
-        try:
-            h.find_window(cls.prog, TITLE)
-            h.place(cls.prog)
-            h.wait_swaps(cls.prog, 3)
-            for entries, name, changes in STEPS:
-                for entry in entries:
-                    h.choose_menu_entry(cls.prog, entry, ENTRIES)
-                h.wait_swaps(cls.prog, 2)
-                image = h.capture(cls.prog)
-                image.save("vorntest-%s.png" % name)
-                cls.images[name] = image
-                cls.states[name] = dict(model.FIRST_VERSION, **changes)
-            cls.status = h.quit(cls.prog)
-        finally:
-            h.kill(cls.prog)
+        cls.images, cls.prog = h.capture_menu_states("vorntest", TITLE, ENTRIES, STEPS,
+                                                     frames=2)
+        cls.status = cls.prog.proc.returncode
+        cls.states = {name: dict(model.FIRST_VERSION, **changes)
+                      for _, name, changes in STEPS}
 
     def assertModel(self, *names, min_inside=40):
         for name in names:
-            bad, inside, outside = model.probe_mismatches(self.images[name], self.states[name],
-                                                          self.texels)
-            self.assertGreaterEqual(inside, min_inside, name)
-            self.assertGreaterEqual(outside, 20, name)
-            self.assertEqual(bad, [], "%s: %d of %d probes differ; (pixel, actual, expected): %s"
-                             % (name, len(bad), inside + outside, bad[:6]))
+            model.assert_model(self, name, self.images[name], self.states[name], self.texels,
+                               min_inside, 20)
 
     def probe(self, name, px, py):
         return self.images[name].pixel(px, py)

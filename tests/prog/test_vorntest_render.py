@@ -345,6 +345,16 @@ STEPS = [
 ]
 
 
+def assert_model(test, name, image, state, texels, min_inside, min_outside):
+    """Enough probes inside and around the quad, and every one as the model
+    has it."""
+    bad, inside, outside = probe_mismatches(image, state, texels)
+    test.assertGreaterEqual(inside, min_inside, name)
+    test.assertGreaterEqual(outside, min_outside, name)
+    test.assertEqual(bad, [], "%s: %d of %d probes differ; (pixel, actual, expected): %s"
+                     % (name, len(bad), inside + outside, bad[:6]))
+
+
 class States(unittest.TestCase):
     """One run of vorntest5 visits every state through its menu; each
     picture is then compared with the model."""
@@ -352,31 +362,13 @@ class States(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.texels = h.read_raw(TEXTURE, 256, 256, 24)
-        cls.images, cls.states = {}, {}
-        cls.prog = h.start("vorntest5", preload=("swapcount",))
-        try:
-            h.find_window(cls.prog, TITLE)
-            h.place(cls.prog)
-            h.wait_swaps(cls.prog, 3)
-            for entries, name, changes in STEPS:
-                for entry in entries:
-                    h.choose_menu_entry(cls.prog, entry, MENU_ENTRIES)
-                h.wait_swaps(cls.prog, 3)
-                image = h.capture(cls.prog)
-                image.save("vorntest5-%s.png" % name)
-                cls.images[name] = image
-                cls.states[name] = dict(INITIAL, **changes)
-            cls.status = h.quit(cls.prog)
-        finally:
-            h.kill(cls.prog)
+        cls.images, cls.prog = h.capture_menu_states("vorntest5", TITLE, MENU_ENTRIES, STEPS)
+        cls.status = cls.prog.proc.returncode
+        cls.states = {name: dict(INITIAL, **changes) for _, name, changes in STEPS}
 
     def assertModel(self, name, min_inside=40, min_outside=40):
-        image = self.images[name]
-        bad, inside, outside = probe_mismatches(image, self.states[name], self.texels)
-        self.assertGreaterEqual(inside, min_inside, name)
-        self.assertGreaterEqual(outside, min_outside, name)
-        self.assertEqual(bad, [], "%s: %d of %d probes differ; (pixel, actual, expected): %s"
-                         % (name, len(bad), inside + outside, bad[:6]))
+        assert_model(self, name, self.images[name], self.states[name], self.texels,
+                     min_inside, min_outside)
 
     def assertPixel(self, name, px, py, expected, tolerance=TOLERANCE):
         actual = self.images[name].pixel(px, py)
