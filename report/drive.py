@@ -1,15 +1,14 @@
-"""Runs the unmodified programs on the report's private X server and looks at
-them from outside with the test harness: pictures of each state, frame
+"""Runs the unmodified programs on the report's private X server with the
+program driver: the renderers at hand, pictures of each state, frame
 counts, and the instructions of a frame under callgrind."""
 
 import os
 import re
-import signal
 import subprocess
-import tempfile
 import time
 
-import harness as h
+from progdriver import menus
+from progdriver import programs as p
 
 from . import states as st
 
@@ -20,38 +19,18 @@ GALLIUM_CANDIDATES = ("llvmpipe", "softpipe", "zink", "d3d12", "virpipe")
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 
 
-def start_xserver(state_dir):
-    subprocess.run(["sh", os.path.join(ROOT, "tests", "xserver.sh"), "start", state_dir],
-                   check=True, timeout=60)
-
-
-def stop_xserver(state_dir):
-    subprocess.run(["sh", os.path.join(ROOT, "tests", "xserver.sh"), "stop", state_dir],
-                   timeout=60)
-
-
-def link_tools(names):
-    """A private tools directory holding every preloaded library by its name,
-    built ones or ones compiled from tests/tools, so that the harness finds
-    them all in one place."""
-    tools = tempfile.mkdtemp(prefix="report-tools-")
-    for name in names:
-        os.symlink(h.tool_library(name), os.path.join(tools, "lib%s.so" % name))
-    return tools
-
-
-def built(program):
-    return os.access(os.path.join(h.BIN_DIR, program), os.X_OK)
+def built(driver, program):
+    return os.access(os.path.join(driver.bin_dir, program), os.X_OK)
 
 
 # Renderers --------------------------------------------------------------------
 
-def renderer_info(env):
+def renderer_info(driver, env):
     """What clearswap --info prints under env: renderer name and channel
     bits; None if no context could be made."""
     try:
-        result = subprocess.run([os.path.join(h.BIN_DIR, "clearswap"), "--info"],
-                                env=h.program_env(env), capture_output=True, timeout=30)
+        result = subprocess.run([os.path.join(driver.bin_dir, "clearswap"), "--info"],
+                                env=driver.program_env(env), capture_output=True, timeout=30)
     except subprocess.TimeoutExpired:
         return None
     if result.returncode != 0:
@@ -63,16 +42,16 @@ def renderer_info(env):
     return info
 
 
-def detect_renderers():
+def detect_renderers(driver):
     """Every renderer at hand as (name, environment, info): the Gallium
     drivers that answer to their name, and the machine's default renderer
     when it is none of them."""
     found = []
-    for driver in GALLIUM_CANDIDATES:
-        info = renderer_info({"GALLIUM_DRIVER": driver})
-        if info and info["renderer"].lower().startswith(driver):
-            found.append((driver, {"GALLIUM_DRIVER": driver}, info))
-    default = renderer_info({})
+    for gallium in GALLIUM_CANDIDATES:
+        info = renderer_info(driver, {"GALLIUM_DRIVER": gallium})
+        if info and info["renderer"].lower().startswith(gallium):
+            found.append((gallium, {"GALLIUM_DRIVER": gallium}, info))
+    default = renderer_info(driver, {})
     if default and not any(default["renderer"] == r[2]["renderer"] for r in found):
         found.append(("default", {}, default))
     return found
@@ -80,34 +59,21 @@ def detect_renderers():
 
 # Pictures ---------------------------------------------------------------------
 
-def start_program(program, env, tools):
+def start_program(driver, program, env, tools):
     """Starts a program with the frame counter and the report's extra
     libraries preloaded; the clock at its fixed time."""
     if program == "tembrel":
-        run = h.start_at("tembrel", st.CLOCK_TIME, preload=tools, env=env)
+        run = driver.start_at("tembrel", st.CLOCK_TIME, preload=tools, env=env)
     else:
-        run = h.start(program, preload=tools, env=env)
-    title, _, place = next((p[1], p[2], p[3]) for p in st.PROGRAMS if p[0] == program)
-    h.find_window(run, title)
+        run = driver.start(program, preload=tools, env=env)
+    title, _, place = next((q[1], q[2], q[3]) for q in st.PROGRAMS if q[0] == program)
+    p.find_window(run, title)
     if place is not None:
-        h.place(run, *place)
+        p.place(run, *place)
     return run
 
 
-def freeze(run):
-    """A capture of the stopped program with its frame count, for a picture
-    that changes every frame."""
-    os.kill(run.proc.pid, signal.SIGSTOP)
-    try:
-        time.sleep(0.2)
-        count = h.swaps(run)
-        image = h.capture(run)
-    finally:
-        os.kill(run.proc.pid, signal.SIGCONT)
-    return image, count
-
-
-def capture_states(program, states, env, tools, log, picture):
+def capture_states(driver, program, states, env, tools, log, picture):
     """One run of the program through all its states, handing each state's
     picture and frame count to picture(state, image, count) as it comes;
     returns {state name: error} for the states that could not be reached.
@@ -118,22 +84,22 @@ def capture_states(program, states, env, tools, log, picture):
     while pending:
         run = None
         try:
-            run = start_program(program, env, tools)
-            h.wait_swaps(run, 3)
+            run = start_program(driver, program, env, tools)
+            p.wait_swaps(run, 3)
             if program == "quenby":
                 # The field moves every frame: let the stars leave their
                 # first places, then stop it for the picture.
-                h.wait_swaps(run, 10, timeout=60)
+                p.wait_swaps(run, 10, timeout=60)
         except Exception as error:      # noqa: BLE001 - recorded per state
             if run is not None:
-                h.kill(run)
+                p.kill(run)
             errors.update((s.name, "did not start: %s" % error) for s in pending)
             return errors
         try:
             current = dict(st.START.get(program, {}))
 
             def choose(row):
-                h.choose_menu_entry(run, row, entries)
+                menus.choose(run, row, entries)
                 current[st.MENU[row][1]] = st.MENU[row][2]
 
             while pending:
@@ -144,11 +110,11 @@ def capture_states(program, states, env, tools, log, picture):
                     for row in state.entries:
                         if not state.combination or current[st.MENU[row][1]] != st.MENU[row][2]:
                             choose(row)
-                    h.wait_swaps(run, 3)
+                    p.wait_swaps(run, 3)
                     if program == "quenby":
-                        image, count = freeze(run)
+                        image, count = p.freeze(run)
                     else:
-                        image, count = h.capture(run), h.swaps(run)
+                        image, count = p.capture(run), p.swaps(run)
                     picture(state, image, count)
                     for row in state.restore(pending[0] if pending else None):
                         choose(row)
@@ -164,7 +130,7 @@ def capture_states(program, states, env, tools, log, picture):
                     break
                 log("  %s" % state.id)
         finally:
-            h.kill(run)
+            p.kill(run)
     return errors
 
 
@@ -173,37 +139,38 @@ def capture_states(program, states, env, tools, log, picture):
 def frame_rate(run, seconds):
     """Frames per second counted from outside by the preloaded swap counter,
     after a few frames to settle."""
-    h.wait_swaps(run, 5, timeout=60)
-    first, begin = h.swaps(run), time.time()
+    p.wait_swaps(run, 5, timeout=60)
+    first, begin = p.swaps(run), time.time()
     time.sleep(seconds)
-    last, end = h.swaps(run), time.time()
+    last, end = p.swaps(run), time.time()
     return (last - first) / (end - begin)
 
 
-def measure_rates(program, env, tools, seconds):
+def measure_rates(driver, program, env, tools, seconds):
     """(program fps, clear-and-swap fps at the same window size)."""
-    run = start_program(program, env, tools)
+    run = start_program(driver, program, env, tools)
     try:
-        h.wait_swaps(run, 3)
-        width, height = h.geometry(run)[2:]
+        p.wait_swaps(run, 3)
+        width, height = p.geometry(run)[2:]
         own = frame_rate(run, seconds)
     finally:
-        h.kill(run)
-    depth = next(p[4] for p in st.PROGRAMS if p[0] == program)
+        p.kill(run)
+    depth = next(q[4] for q in st.PROGRAMS if q[0] == program)
     args = [str(width), str(height)] + (["depth"] if depth else [])
-    base = h.start("clearswap", args, preload=tools, env=env)
+    base = driver.start("clearswap", args, preload=tools, env=env)
     try:
-        h.find_window(base, "Clearswap (Esc to exit)")
-        h.place(base, 0, 0)
+        p.find_window(base, "Clearswap (Esc to exit)")
+        p.place(base, 0, 0)
         baseline = frame_rate(base, seconds)
     finally:
-        h.kill(base)
+        p.kill(base)
     return own, baseline, (width, height)
 
 
 # Instructions per frame ---------------------------------------------------------
 
-def callgrind_frames(program, env, workdir, preload=(), frames=5, warmup=10, timeout=300):
+def callgrind_frames(driver, program, env, workdir, preload=(), frames=5, warmup=10,
+                     timeout=300):
     """Runs the program under callgrind with one profile dump at the start of
     every glutSwapBuffers (one per frame in every program; glXSwapBuffers
     would match the GL dispatch stub as well), so each dump after the first
@@ -214,7 +181,7 @@ def callgrind_frames(program, env, workdir, preload=(), frames=5, warmup=10, tim
     os.makedirs(workdir, exist_ok=True)
     out = os.path.join(workdir, "callgrind.out")
     command = ["valgrind", "--tool=callgrind", "--dump-before=glutSwapBuffers",
-               "--callgrind-out-file=" + out, os.path.join(h.BIN_DIR, program)]
+               "--callgrind-out-file=" + out, os.path.join(driver.bin_dir, program)]
     # The swap counter is left out (nothing counts frames here but the
     # dumps); the clock runs at its fixed time as in its picture.
     libs = list(preload)
@@ -222,12 +189,12 @@ def callgrind_frames(program, env, workdir, preload=(), frames=5, warmup=10, tim
     if program == "tembrel":
         run_env.update(FAKETIME=st.CLOCK_TIME, FAKETIME_NO_CACHE="1",
                        FAKETIME_DONT_FAKE_MONOTONIC="1", TZ="UTC")
-        libs.insert(0, h.FAKETIME_LIB)
+        libs.insert(0, p.FAKETIME_LIB)
     if libs:
         run_env["LD_PRELOAD"] = ":".join(libs)
     run_env["LP_NUM_THREADS"] = "0"
     with open(os.path.join(workdir, "valgrind.log"), "wb") as log:
-        proc = subprocess.Popen(command, cwd=h.BIN_DIR, env=h.program_env(run_env),
+        proc = subprocess.Popen(command, cwd=driver.bin_dir, env=driver.program_env(run_env),
                                 stdin=subprocess.DEVNULL, stdout=log, stderr=log)
     deadline = time.time() + timeout
     # Dumps are numbered from 1; dump n + 1 closes frame n.

@@ -12,9 +12,12 @@ import sys
 import tempfile
 import time
 
-import harness as h
+from expected import judge, probes
+from progdriver import images
+from progdriver.programs import Driver
+from progdriver.xserver import XServer
 
-from . import drive, page, pictures, verdicts
+from . import drive, page, pictures
 from . import states as st
 
 REFERENCE_DIR = os.path.join(drive.ROOT, "report", "reference")
@@ -31,8 +34,8 @@ def arguments(argv):
     parser.add_argument("--renderers", help="comma-separated renderers (default: all found)")
     parser.add_argument("--programs", help="comma-separated programs (default: all)")
     parser.add_argument("--preload", action="append", default=[],
-                        help="one more library from tests/tools to preload into every "
-                             "program, by name (e.g. fogbreak)")
+                        help="one more library to preload into every program: a path, or "
+                             "a name in the build's preload directory (e.g. fogbreak)")
     parser.add_argument("--callgrind", action="store_true",
                         help="also measure each program's share of a frame's instructions")
     parser.add_argument("--update-reference", action="store_true",
@@ -43,8 +46,9 @@ def arguments(argv):
 class Report:
     """Everything the run found, for the page and the summary."""
 
-    def __init__(self, options):
+    def __init__(self, options, out):
         self.options = options
+        self.out = out               # the report directory
         self.renderers = []          # (name, env, info)
         self.tolerance = 3
         self.bits = [8, 8, 8, 0]
@@ -76,25 +80,16 @@ def main(argv=None):
     os.makedirs(out, exist_ok=True)
     with open(os.path.join(out, "summary.txt"), "w") as f:
         f.write("incomplete\n")
-    h.BIN_DIR = os.path.join(build, "bin")
-    h.TOOLS_DIR = os.path.join(build, "tests", "tools")
-    h.ARTIFACT_DIR = out
-    tool_names = ["swapcount"] + options.preload
-    h.TOOLS_DIR = drive.link_tools(tool_names)
-    tools = tuple(tool_names)
-
-    report = Report(options)
-    report.preload_paths = [os.path.join(h.TOOLS_DIR, "lib%s.so" % n) for n in options.preload]
+    report = Report(options, out)
+    tools = ("swapcount",) + tuple(options.preload)
     begin = time.time()
-    xstate = tempfile.mkdtemp(prefix="report-x-")
-    drive.start_xserver(xstate)
-    h.XSTATE_DIR = xstate
+    xserver = XServer()
+    driver = Driver(os.path.join(build, "bin"), os.path.join(build, "preload"), xserver.display)
+    report.preload_paths = [driver.library(name) for name in options.preload]
     try:
-        run_report(report, tools)
+        run_report(report, driver, tools)
     finally:
-        drive.stop_xserver(xstate)
-        shutil.rmtree(xstate, ignore_errors=True)
-        shutil.rmtree(h.TOOLS_DIR, ignore_errors=True)
+        xserver.stop()
     report.seconds = time.time() - begin
     text = page.summary(report)
     with open(os.path.join(out, "summary.txt"), "w") as f:
@@ -105,10 +100,10 @@ def main(argv=None):
     return 1 if page.counts(report)[1] else 0
 
 
-def choose_renderers(report):
-    if not drive.built("clearswap"):
+def choose_renderers(report, driver):
+    if not drive.built(driver, "clearswap"):
         raise SystemExit("clearswap is not built: build the suite first")
-    found = drive.detect_renderers()
+    found = drive.detect_renderers(driver)
     wanted = report.options.renderers
     if report.options.fast and not wanted:
         wanted = "llvmpipe"
@@ -124,28 +119,28 @@ def choose_renderers(report):
     return found
 
 
-def run_report(report, tools):
+def run_report(report, driver, tools):
     options = report.options
     if options.callgrind and not shutil.which("valgrind"):
         raise SystemExit("--callgrind needs valgrind")
-    report.renderers = choose_renderers(report)
+    report.renderers = choose_renderers(report, driver)
     report.bits = report.renderers[0][2]["bits"]
-    report.tolerance = verdicts.tolerance(report.bits)
+    report.tolerance = probes.tolerance(report.bits)
     log("renderers: %s; tolerance %d" % (", ".join(r[0] for r in report.renderers),
                                         report.tolerance))
     wanted = options.programs.split(",") if options.programs else None
     for program, *_ in st.PROGRAMS:
         if wanted and program not in wanted:
             continue
-        report.programs.append((program, drive.built(program),
+        report.programs.append((program, drive.built(driver, program),
                                 st.program_states(program, options.fast)))
 
-    texels = load_texels()
+    texels = judge.load_texels(driver.bin_dir)
     for renderer, env, _ in report.renderers:
         for program, built, states in report.programs:
             if built:
                 log("%s on %s" % (program, renderer))
-                pictures_of(report, renderer, env, tools, program, states, texels)
+                pictures_of(report, driver, renderer, env, tools, program, states, texels)
 
     compare_renderers(report)
     check_references(report)
@@ -154,7 +149,7 @@ def run_report(report, tools):
             if not built:
                 continue
             try:
-                own, base, size = drive.measure_rates(program, env, tools,
+                own, base, size = drive.measure_rates(driver, program, env, tools,
                                                       1.0 if options.fast else 3.0)
             except Exception as error:      # noqa: BLE001 - a benchmark, not a verdict
                 log("%s on %s: no frame rate: %s" % (program, renderer, error))
@@ -165,66 +160,37 @@ def run_report(report, tools):
         for renderer, env, _ in report.renderers:
             for program, built, _ in report.programs:
                 if built:
-                    measure_instructions(report, renderer, env, program)
+                    measure_instructions(report, driver, renderer, env, program)
     first = report.renderers[0][0]
-    entries = [(os.path.join(h.ARTIFACT_DIR, report.pictures[(first, s.id)][0]),
+    entries = [(os.path.join(report.out, report.pictures[(first, s.id)][0]),
                 s.program + "\n" + s.name.replace("+", "+\n"))
                for _, built, states in report.programs if built for s in states
                if (first, s.id) in report.pictures]
-    report.sheet = pictures.contact_sheet(entries, os.path.join(h.ARTIFACT_DIR,
+    report.sheet = pictures.contact_sheet(entries, os.path.join(report.out,
                                                                 "contact-sheet.png"))
 
 
-def load_texels():
-    return {
-        "vorntest5": h.read_raw("Texture2_256X256X24.RAW", 256, 256, 24),
-        "fendrik": (h.read_raw("Texture2_256X256X24.RAW", 256, 256, 24),
-                    h.read_raw("Texture1_64X64X24.RAW", 64, 64, 24)),
-        "tembrel": h.read_raw("Texture2_256X256X24.RAW", 256, 256, 24),
-    }
-
-
-def pictures_of(report, renderer, env, tools, program, states, texels):
+def pictures_of(report, driver, renderer, env, tools, program, states, texels):
     """Captures every state; each picture is saved and judged on a second
     thread while the program is driven to the next state."""
     def judged(state, image, count):
         name = "%s/%s/%s.png" % (renderer, program, state.name)
-        pictures.save(image, name)
+        image.save(os.path.join(report.out, name))
         report.pictures[(renderer, state.id)] = (name, count)
-        report.verdicts[(renderer, state.id)] = judge(report, program, state, image, count,
-                                                      texels)
+        report.verdicts[(renderer, state.id)] = judge.judge(program, state.settings, image,
+                                                            count, report.tolerance, texels)
 
     with concurrent.futures.ThreadPoolExecutor(max_workers=1) as worker:
         jobs = []
         def picture(state, image, count):
             jobs.append(worker.submit(judged, state, image, count))
-        errors = drive.capture_states(program, states, env, tools, log, picture)
+        errors = drive.capture_states(driver, program, states, env, tools, log, picture)
         for job in jobs:
             job.result()
     for state in states:
         if state.name in errors:
-            report.verdicts[(renderer, state.id)] = verdicts.Verdict("FAIL",
-                                                                     note=errors[state.name])
-
-
-def judge(report, program, state, image, count, texels):
-    tol = report.tolerance
-    try:
-        if program == "vorntest5":
-            return verdicts.vorntest5(image, state, tol, texels["vorntest5"])
-        if program == "vorntest":
-            return verdicts.vorntest(image, state, tol, None)
-        if program == "fendrik":
-            return verdicts.fendrik(image, state, tol, texels["fendrik"])
-        if program == "tembrel":
-            return verdicts.tembrel(image, state, tol, texels["tembrel"])
-        if program == "quenby":
-            return verdicts.quenby(image, count, tol)
-    except ImportError as error:
-        return verdicts.Verdict("NO MODEL", note="no model yet (%s)" % error)
-    except Exception as error:      # noqa: BLE001 - a broken model fails its state
-        return verdicts.Verdict("FAIL", note="the model failed: %r" % error)
-    return verdicts.Verdict("NO MODEL", note="no model yet")
+            report.verdicts[(renderer, state.id)] = probes.Verdict("FAIL",
+                                                                   note=errors[state.name])
 
 
 def compare_renderers(report):
@@ -239,14 +205,14 @@ def compare_renderers(report):
                     report.pictures.get((renderer, state.id))
                 if not a or not b:
                     continue
-                pa, pb = (os.path.join(h.ARTIFACT_DIR, p[0]) for p in (a, b))
-                count = pictures.differing(pictures.load(pa), pictures.load(pb),
+                pa, pb = (os.path.join(report.out, p[0]) for p in (a, b))
+                count = pictures.differing(images.load(pa), images.load(pb),
                                            report.tolerance)
                 diff = None
                 if count:
                     diff = "diff/%s-vs-%s/%s/%s.png" % (renderer, first, state.program,
                                                         state.name)
-                    pictures.diff_image(pa, pb, os.path.join(h.ARTIFACT_DIR, diff),
+                    pictures.diff_image(pa, pb, os.path.join(report.out, diff),
                                         report.tolerance)
                 report.differences[(renderer, state.id)] = (count, diff)
 
@@ -269,8 +235,8 @@ def check_references(report):
             picture = report.pictures.get(("llvmpipe", state.id))
             if not picture:
                 continue
-            reduced = pictures.reduce(os.path.join(h.ARTIFACT_DIR, picture[0]),
-                                      os.path.join(h.ARTIFACT_DIR, "reduced", program,
+            reduced = pictures.reduce(os.path.join(report.out, picture[0]),
+                                      os.path.join(report.out, "reduced", program,
                                                    state.name + ".png"))
             reference = os.path.join(REFERENCE_DIR, reference_name(state))
             if report.options.update_reference:
@@ -279,11 +245,11 @@ def check_references(report):
             if not os.path.exists(reference):
                 report.regressions[state.id] = (None, None)
                 continue
-            count = pictures.differing(pictures.load(reduced), pictures.load(reference),
+            count = pictures.differing(images.load(reduced), images.load(reference),
                                        report.tolerance)
             kept = "reference/%s" % reference_name(state)
-            os.makedirs(os.path.join(h.ARTIFACT_DIR, "reference"), exist_ok=True)
-            shutil.copyfile(reference, os.path.join(h.ARTIFACT_DIR, kept))
+            os.makedirs(os.path.join(report.out, "reference"), exist_ok=True)
+            shutil.copyfile(reference, os.path.join(report.out, kept))
             report.regressions[state.id] = (count, kept)
             verdict = report.verdicts[("llvmpipe", state.id)]
             if count is None or count > 0:
@@ -292,11 +258,11 @@ def check_references(report):
                     % ("the size" if count is None else count)
 
 
-def measure_instructions(report, renderer, env, program):
+def measure_instructions(report, driver, renderer, env, program):
     workdir = tempfile.mkdtemp(prefix="report-callgrind-")
     log("callgrind: %s on %s" % (program, renderer))
     try:
-        dumps = drive.callgrind_frames(program, env, workdir, report.preload_paths)
+        dumps = drive.callgrind_frames(driver, program, env, workdir, report.preload_paths)
         per_object = {}
         for path in dumps:
             for name, cost in drive.parse_callgrind(path).items():

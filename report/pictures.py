@@ -1,33 +1,17 @@
-"""The report's image work, all done by ImageMagick: PNGs of the captures,
-difference images between renderers, the reduced reference images and the
-contact sheet. Pixel counts are taken here from the decoded pixels."""
+"""The report's image work, all done by ImageMagick: difference images
+between renderers, the reduced reference images and the contact sheet.
+Pixel counts are taken here from the decoded pixels."""
 
 import os
 import subprocess
 
-import harness as h
-
-CONVERT = "/usr/bin/convert"
+from progdriver.images import CONVERT
 FONT = "DejaVu-Sans"
 
 # Reference images are kept at a quarter of the window's size, each pixel the
 # mean of a 4 x 4 block, so they stay small in the repository; a run is
 # reduced the same way before the two are compared.
 REFERENCE_SCALE = "25%"
-
-
-def save(image, name):
-    """Writes a capture as a PNG under the report directory (the harness's
-    artifact directory); returns its path."""
-    path = os.path.join(h.ARTIFACT_DIR, name)
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    return image.save(name)
-
-
-def load(path):
-    ppm = subprocess.run([CONVERT, path, "-depth", "8", "ppm:-"], capture_output=True,
-                         check=True, timeout=60).stdout
-    return h.parse_ppm(ppm)
 
 
 def differing(a, b, tol):

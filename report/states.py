@@ -5,9 +5,9 @@ interact.
 A menu state is reached from the program's start state by choosing menu
 entries through the real pop-up menu, and left again by choosing the entries
 that were marked at start, so every state of one run starts from the same
-place. A state's `settings` is the render state it shows, in the keys of the
-fixed-function colour model (texture, blend, lighting, fog, env, flat,
-perspective, persp)."""
+place. A state's `settings` is what its expected picture needs: the render state
+it shows, in the keys of the fixed-function model (texture, blend, lighting,
+fog, env, flat, perspective, persp), or the clock's time."""
 
 # Programs: window title, menu entries (0: no menu), where the window goes
 # (None: the program places it itself), whether it asks for a depth buffer
@@ -158,5 +158,6 @@ def program_states(program, fast=False):
     if program in START:
         return menu_states(program) + combinations(program, fast)
     if program == "tembrel":
-        return [State(program, "start", "start at %s UTC" % CLOCK_TIME.split()[1])]
+        when = CLOCK_TIME.split()[1]
+        return [State(program, "start", "start at %s UTC" % when, settings={"time": when})]
     return [State(program, "start", "start")]

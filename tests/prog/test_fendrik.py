@@ -8,23 +8,10 @@ import time
 import unittest
 
 import harness as h
+from expected.fendrik import CLEAR, expected_large, expected_small
 
 TITLE = "Fendrik Demo (Esc to exit)"
-CLEAR = (26, 26, 128)       # 0.1, 0.1, 0.5 in 8-bit channels
 TOLERANCE = 4               # filtering rounds to 8-bit weights
-E = 0.99990000              # texture coordinates end just short of 1
-
-
-def expected_large(texels, px, py, scale_x=1.0, scale_y=1.0):
-    """The large square: grid 0..255 maps u, v 0..0.9999; a pixel centre lies
-    at grid (px + 0.5) / scale, where scale is window pixels per grid unit."""
-    return h.sample_linear(texels, E * (px + 0.5) / scale_x / 255,
-                           E * (py + 0.5) / scale_y / 255)
-
-
-def expected_small(texels, px, py, scale_x=1.0, scale_y=1.0):
-    return h.sample_linear(texels, E * ((px + 0.5) / scale_x - 100) / 63,
-                           E * ((py + 0.5) / scale_y - 100) / 63)
 
 
 def open_fendrik(**kwargs):
@@ -44,7 +31,7 @@ class Picture(unittest.TestCase):
         cls.prog = open_fendrik(preload=("swapcount", "shutdownlog"))
         h.wait_swaps(cls.prog, 3)
         cls.image = h.capture(cls.prog)
-        cls.image.save("fendrik.png")
+        h.save(cls.image, "fendrik.png")
 
     @classmethod
     def tearDownClass(cls):

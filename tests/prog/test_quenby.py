@@ -2,61 +2,14 @@
 table recomputed here from the same unseeded C library generator, its picture
 after many frames, a hidden window, its keys and its exit status."""
 
-import ctypes
-import ctypes.util
 import math
-import os
-import signal
-import struct
 import time
 import unittest
 
 import harness as h
+from expected.quenby import HEIGHT, STARCOUNT, WIDTH, Field, footprint, lit, match, on_edge
 
 TITLE = "Zorvex Test Window"
-WIDTH, HEIGHT = 640, 480
-STARCOUNT = 300
-
-libc = ctypes.CDLL(ctypes.util.find_library("c"))
-
-
-def f32(value):
-    """value rounded to a 32-bit float, as the program stores it; one float
-    operation done in double and rounded gives the float operation's result."""
-    return struct.unpack("f", struct.pack("f", value))[0]
-
-
-class Field:
-    """The program's star table, step by step. glibc's default state is that
-    of srand(1), so the sequence is the one the unseeded program gets, and
-    the top 15 bits of each 31-bit integer make the fraction."""
-
-    def __init__(self):
-        libc.srand(1)
-        self.stars = []
-        for _ in range(STARCOUNT):
-            x, y, z = self.fraction(), self.fraction(), self.fraction()
-            size = f32(f32(6.0) * (1 - z))
-            speed = f32(f32(0.0002) / f32(z + f32(0.001)))
-            shade = f32(size / 6.0)
-            self.stars.append([x, y, size, speed, shade])
-        self.frames = 0
-
-    @staticmethod
-    def fraction():
-        return (libc.rand() >> 16) / 32768.0
-
-    def step(self):
-        for star in self.stars:
-            star[0] = f32(star[0] - star[3])
-            if star[0] <= 0:
-                star[0] = 1.0
-                star[1] = self.fraction()
-        self.frames += 1
-
-    def advance_to(self, frames):
-        while self.frames < frames:
-            self.step()
 
 
 def frames_of(calls):
@@ -144,29 +97,6 @@ class Calls(unittest.TestCase):
         self.assertEqual(self.status, 1, h.stderr(self.prog))
 
 
-def lit(image, px, py):
-    return 0 <= px < image.width and 0 <= py < image.height and image.pixel(px, py)[2] > 0
-
-
-def footprint(star, margin=1.0):
-    """The pixels (column, row from the top) that a star may light: those whose
-    centre lies within its radius (at least the smooth point's least size, 1)
-    plus a margin for the smoothed rim."""
-    x, y, size = star[0] * WIDTH, star[1] * HEIGHT, max(star[2], 1.0)
-    reach = size / 2 + margin
-    pixels = []
-    for px in range(math.floor(x - reach), math.ceil(x + reach) + 1):
-        for row in range(math.floor(y - reach), math.ceil(y + reach) + 1):
-            if (px + 0.5 - x) ** 2 + (row + 0.5 - y) ** 2 <= reach ** 2:
-                pixels.append((px, HEIGHT - 1 - row))
-    return pixels
-
-
-def on_edge(star):
-    x, y = star[0] * WIDTH, star[1] * HEIGHT
-    return x > WIDTH - 1.5 or y < 1.5 or y > HEIGHT - 1.5
-
-
 class Screen(unittest.TestCase):
     """The window's pixels, frozen twice many frames apart and compared with
     the recomputed table. Every star is blue at full strength, so a star's
@@ -194,48 +124,28 @@ class Screen(unittest.TestCase):
 
     @classmethod
     def freeze(cls):
-        """A capture of a stopped program with the frame numbers it may show:
-        the count is written after each swap, so the picture may be a frame
-        ahead of it, or one behind where the swap was still on its way."""
-        os.kill(cls.prog.proc.pid, signal.SIGSTOP)
-        try:
-            time.sleep(0.2)
-            count = h.swaps(cls.prog)
-            image = h.capture(cls.prog)
-        finally:
-            os.kill(cls.prog.proc.pid, signal.SIGCONT)
+        """A capture of the stopped program with its frame count."""
+        image, count = h.freeze(cls.prog)
         return count, image
 
     def matching_field(self, frozen):
         """The recomputed table of the frame that the capture shows: every
         star away from the edges has a lit pixel, and no pixel is lit away
         from all the stars."""
-        if id(frozen) in self.matched:
-            return self.matched[id(frozen)]
-        count, image = frozen
-        failures = []
-        for frames in (count - 1, count, count + 1):
-            field = Field()
-            field.advance_to(frames)
-            allowed = set()
-            for star in field.stars:
-                allowed.update(footprint(star))
-            dark = [n for n, star in enumerate(field.stars) if not on_edge(star)
-                    and not any(lit(image, px, py) for px, py in footprint(star, 0.5))]
-            stray = [(px, py) for py in range(image.height) for px in range(image.width)
-                     if image.data[3 * (py * image.width + px) + 2] and (px, py) not in allowed]
-            if not dark and not stray:
-                self.matched[id(frozen)] = field
-                return field
-            failures.append("frame %d: %d stars dark such as %s, %d stray pixels such as %s"
-                            % (frames, len(dark), dark[:8], len(stray), stray[:4]))
-        self.fail("\n".join(failures))
+        if id(frozen) not in self.matched:
+            count, image = frozen
+            field, dark, stray = match(image, count)
+            self.assertEqual((dark[:8], stray[:4]), ([], []),
+                             "frames %d to %d: %d stars dark, %d stray pixels"
+                             % (count - 1, count + 1, len(dark), len(stray)))
+            self.matched[id(frozen)] = field
+        return self.matched[id(frozen)]
 
     def test_window_is_640_by_480_at_300_300(self):
         self.assertEqual(self.geometry, (300, 300, WIDTH, HEIGHT))
 
     def test_all_300_stars_show_after_many_frames(self):
-        self.first[1].save("quenby.png")
+        h.save(self.first[1], "quenby.png")
         self.assertGreaterEqual(self.first[0], 150)
         self.matching_field(self.first)
         self.matching_field(self.second)

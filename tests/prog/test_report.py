@@ -6,17 +6,15 @@ the states that show fog."""
 import os
 import re
 import subprocess
-import sys
 import tempfile
 import unittest
 
 import harness as h
+from expected import probes
+from report import drive
+from report import states as st
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-sys.path.insert(0, ROOT)
-
-from report import drive, verdicts  # noqa: E402 - needs the repository on the path
-from report import states as st  # noqa: E402
 
 BUILD = os.path.dirname(os.path.normpath(h.BIN_DIR))
 LINE = re.compile(r"^(PASS|FAIL|NO MODEL|NOT BUILT)\s+(\S+)\s+(\S+)?\s*(.*)$")
@@ -125,8 +123,7 @@ class NotBuilt(unittest.TestCase):
         for name in os.listdir(h.BIN_DIR):
             if name != "tembrel":
                 os.symlink(os.path.join(h.BIN_DIR, name), os.path.join(build, "bin", name))
-        os.makedirs(os.path.join(build, "tests"))
-        os.symlink(h.TOOLS_DIR, os.path.join(build, "tests", "tools"))
+        os.symlink(h.PRELOAD_DIR, os.path.join(build, "preload"))
         out = os.path.join(h.ARTIFACT_DIR, "report-not-built")
         result = subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--build", build,
                                  "--fast", "--programs", "tembrel,fendrik", "--out", out],
@@ -173,9 +170,9 @@ class StateList(unittest.TestCase):
 class Measures(unittest.TestCase):
 
     def test_tolerance_follows_the_channel_bits(self):
-        self.assertEqual(verdicts.tolerance([8, 8, 8, 0]), 3)
-        self.assertEqual(verdicts.tolerance([5, 6, 5, 0]), 25)     # 3 steps of 255/31
-        self.assertEqual(verdicts.tolerance([10, 10, 10, 2]), 1)
+        self.assertEqual(probes.tolerance([8, 8, 8, 0]), 3)
+        self.assertEqual(probes.tolerance([5, 6, 5, 0]), 25)     # 3 steps of 255/31
+        self.assertEqual(probes.tolerance([10, 10, 10, 2]), 1)
 
     def test_callgrind_dump_is_split_by_object_without_inclusive_call_costs(self):
         dump = "\n".join([

@@ -2,8 +2,6 @@
 dial texture, its readout against GLUT's own font, its stretching, its calls
 and its shutdown."""
 
-import ctypes
-import ctypes.util
 import math
 import os
 import shutil
@@ -12,18 +10,13 @@ import time
 import unittest
 
 import harness as h
+from expected.tembrel import (CLEAR, HOUR_TIP, HUB, MINUTE_TIP, SECOND_TIP, WHITE, Clock,
+                              bearing_of, font_8x13, ink)
 
 TITLE = "Tembrel Demo (Esc to exit)"
 SIDE = 240
-CLEAR = (26, 26, 128)        # 0.1, 0.1, 0.5 in 8-bit channels
 TOLERANCE = 4                # filtering rounds to 8-bit weights
-WHITE = (255, 255, 255)
 DAY = "2026-01-01 "
-
-# Where each hand reaches, in clock units (radius 1): the hour hand's blade
-# ends before the minute hand's, the second hand's beyond both.
-HOUR_TIP, MINUTE_TIP, SECOND_TIP = 0.51, 0.80, 0.86
-HUB = 0.18                   # hubs and the hands' tails lie within this radius
 
 
 def near_hour_corner(x, y, bearing):
@@ -37,62 +30,6 @@ def near_hour_corner(x, y, bearing):
     reach = 1.5 * 2.0 / SIDE
     return abs(across - 0.086329) < reach and min(abs(along + 0.115105),
                                                   abs(along - 0.900996)) < reach
-
-
-class Font(ctypes.Structure):
-    """freeglut's bitmap font record, read from the library the clock links."""
-    _fields_ = [("name", ctypes.c_char_p), ("quantity", ctypes.c_int),
-                ("height", ctypes.c_int),
-                ("characters", ctypes.POINTER(ctypes.POINTER(ctypes.c_ubyte))),
-                ("xorig", ctypes.c_float), ("yorig", ctypes.c_float)]
-
-
-def font_8x13():
-    lib = ctypes.CDLL(ctypes.util.find_library("glut"))
-    return Font.in_dll(lib, "fgFontFixed8x13")
-
-
-def ink(font, text, width, height):
-    """The window pixels (column, row from the top) that the text's glyphs
-    set when drawn from the window's centre, in glBitmap's rules: each glyph
-    is a bitmap of rows from the bottom, its origin at the raster position
-    less (xorig, yorig), the next one 8 pixels on."""
-    left = math.floor(width / 2 - font.xorig)
-    bottom = math.floor(height / 2 - font.yorig)
-    on, off = set(), set()
-    for i, ch in enumerate(text):
-        face = font.characters[ord(ch)]
-        cell = face[0]
-        for row in range(font.height):
-            bits = face[1 + row]
-            for col in range(cell):
-                pixel = (left + i * cell + col, height - 1 - (bottom + row))
-                (on if bits & (0x80 >> col) else off).add(pixel)
-    return on, off
-
-
-def bearing_of(hour, minute, second):
-    """Clockwise from 12, in degrees: the hour hand moves with the minutes."""
-    return (30 * (hour % 12 + minute / 60.0)) % 360, 6.0 * minute, 6.0 * second
-
-
-class Clock:
-    """Maps between window pixels and clock units for a window of a size."""
-
-    def __init__(self, width, height):
-        self.width, self.height = width, height
-
-    def to_clock(self, px, py):
-        return ((px + 0.5) * 2 / self.width - 1, 1 - (py + 0.5) * 2 / self.height)
-
-    def to_pixel(self, x, y):
-        return (int((x + 1) * self.width / 2), int((1 - y) * self.height / 2))
-
-    def dial(self, texels, px, py):
-        """The body alone: its image is projected flat along z, u = (1 + x)/2,
-        v = (1 + y)/2, on the face and the rim alike."""
-        x, y = self.to_clock(px, py)
-        return h.sample_linear(texels, (1 + x) / 2, (1 + y) / 2)
 
 
 def distance(a, b):
@@ -180,7 +117,7 @@ class SetTimes(unittest.TestCase, Readout):
                     time.sleep(1.5)
                     cls.later = h.capture(run)
                     cls.swaps = h.swaps(run) - cls.swaps
-                    cls.images[when].save("tembrel.png")
+                    h.save(cls.images[when], "tembrel.png")
             finally:
                 h.kill(run)
 

@@ -5,11 +5,11 @@ states, chosen through the menu, against the render-state colour model."""
 
 import os
 import tempfile
-import time
 import unittest
 
 import harness as h
-import test_vorntest_render as model
+from expected import fixedfunction as model
+from test_vorntest_render import assert_model
 
 TITLE = "VornTest Demo (Esc to exit)"
 ENTRIES = 16
@@ -49,7 +49,7 @@ class Vorntest(unittest.TestCase):
 
     def setUp(self):
         self.menulog = os.path.join(tempfile.mkdtemp(prefix="vorntest-menus-"), "menus")
-        libs = [os.path.join(h.TOOLS_DIR, "libswapcount.so"), h.tool_library("menulog")]
+        libs = [h.library("swapcount"), h.library("menulog")]
         self.run_ = h.start("vorntest", env={"LD_PRELOAD": ":".join(libs),
                                              "MENULOG_FILE": self.menulog})
         h.find_window(self.run_, TITLE)
@@ -65,7 +65,7 @@ class Vorntest(unittest.TestCase):
 
     def test_default_size_untextured_first_frame_then_the_pattern(self):
         image = h.capture(self.run_)
-        image.save("vorntest.png")
+        h.save(image, "vorntest.png")
         self.assertEqual((image.width, image.height), (300, 300))
         # Turned 180 degrees: red vertex 0 top right, green 1 top left, dark
         # grey 2 bottom left, blue 3 bottom right; smooth colours, no texture.
@@ -83,7 +83,7 @@ class Vorntest(unittest.TestCase):
 
         h.choose_menu_entry(self.run_, TEXTURE_ON, ENTRIES)
         textured = h.capture(self.run_)
-        textured.save("vorntest-texture.png")
+        h.save(textured, "vorntest-texture.png")
         texels = pattern()
         # GL_REPLACE with blending off: the pattern's colours exactly, the
         # white half included whatever its alpha.
@@ -153,8 +153,8 @@ class States(unittest.TestCase):
 
     def assertModel(self, *names, min_inside=40):
         for name in names:
-            model.assert_model(self, name, self.images[name], self.states[name], self.texels,
-                               min_inside, 20)
+            assert_model(self, name, self.images[name], self.states[name], self.texels,
+                         min_inside, 20)
 
     def probe(self, name, px, py):
         return self.images[name].pixel(px, py)

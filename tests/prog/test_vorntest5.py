@@ -33,8 +33,7 @@ def open_vorntest5(args=(), cwd=None, preload=("swapcount",), menulog=False, tra
     env = dict(env or {})
     log = None
     if menulog:
-        libs = [os.path.join(h.TOOLS_DIR, "lib%s.so" % p) for p in preload]
-        libs.append(h.tool_library("menulog"))
+        libs = [h.library(p) for p in preload] + [h.library("menulog")]
         log = os.path.join(tempfile.mkdtemp(prefix="vorntest5-menus-"), "menus")
         env.update({"LD_PRELOAD": ":".join(libs), "MENULOG_FILE": log})
         preload = ()

@@ -34,10 +34,10 @@ class ManyRebuilds(unittest.TestCase):
         spot = [str(left + h.MENU_OPEN_AT[0]), str(top + h.MENU_OPEN_AT[1])]
         for index in indices:
             h.x("xdotool", "mousemove", *spot, "mousedown", "3", "mouseup", "3")
-            h.wait_menu(True)
+            h.wait_menu(run, True)
             px, py = h.menu_entry_point(menu, index)
             h.x("xdotool", "mousemove", str(px), str(py), "mousedown", "3", "mouseup", "3")
-            h.wait_menu(False)
+            h.wait_menu(run, False)
 
     def test_a_thousand_changes(self):
         # In a sanitizer build freed memory is held back to catch late uses,
@@ -48,7 +48,7 @@ class ManyRebuilds(unittest.TestCase):
             h.wait_swaps(run, 3)
             menu = h.open_menu(run, ENTRIES)
             h.x("xdotool", "mousedown", "3", "mouseup", "3")   # on the border: closes
-            h.wait_menu(False)
+            h.wait_menu(run, False)
             # Warm up before the first reading: the first few hundred
             # rebuilds grow the libraries' caches and heap, which later ones
             # reuse.

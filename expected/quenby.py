@@ -1,0 +1,132 @@
+"""The starfield's expected picture: the program's star table recomputed
+step by step from the same unseeded C library generator, and the pixels
+each star may light; and its verdict for a frozen picture against the table
+of the frame it shows.
+
+Every star is blue at full strength, so a star's pixels are those with any
+blue."""
+
+import ctypes
+import ctypes.util
+import math
+
+from .fixedfunction import f32
+from .probes import from_probes, probe
+
+WIDTH, HEIGHT = 640, 480
+STARCOUNT = 300
+
+libc = ctypes.CDLL(ctypes.util.find_library("c"))
+
+
+class Field:
+    """The program's star table, step by step. glibc's default state is that
+    of srand(1), so the sequence is the one the unseeded program gets, and
+    the top 15 bits of each 31-bit integer make the fraction."""
+
+    def __init__(self):
+        libc.srand(1)
+        self.stars = []
+        for _ in range(STARCOUNT):
+            x, y, z = self.fraction(), self.fraction(), self.fraction()
+            size = f32(f32(6.0) * (1 - z))
+            speed = f32(f32(0.0002) / f32(z + f32(0.001)))
+            shade = f32(size / 6.0)
+            self.stars.append([x, y, size, speed, shade])
+        self.frames = 0
+
+    @staticmethod
+    def fraction():
+        return (libc.rand() >> 16) / 32768.0
+
+    def step(self):
+        for star in self.stars:
+            star[0] = f32(star[0] - star[3])
+            if star[0] <= 0:
+                star[0] = 1.0
+                star[1] = self.fraction()
+        self.frames += 1
+
+    def advance_to(self, frames):
+        while self.frames < frames:
+            self.step()
+
+
+def lit(image, px, py):
+    return 0 <= px < image.width and 0 <= py < image.height and image.pixel(px, py)[2] > 0
+
+
+def footprint(star, margin=1.0):
+    """The pixels (column, row from the top) that a star may light: those whose
+    centre lies within its radius (at least the smooth point's least size, 1)
+    plus a margin for the smoothed rim."""
+    x, y, size = star[0] * WIDTH, star[1] * HEIGHT, max(star[2], 1.0)
+    reach = size / 2 + margin
+    pixels = []
+    for px in range(math.floor(x - reach), math.ceil(x + reach) + 1):
+        for row in range(math.floor(y - reach), math.ceil(y + reach) + 1):
+            if (px + 0.5 - x) ** 2 + (row + 0.5 - y) ** 2 <= reach ** 2:
+                pixels.append((px, HEIGHT - 1 - row))
+    return pixels
+
+
+def on_edge(star):
+    x, y = star[0] * WIDTH, star[1] * HEIGHT
+    return x > WIDTH - 1.5 or y < 1.5 or y > HEIGHT - 1.5
+
+
+def frame_misses(image, frames):
+    """The table of the given frame against the picture: (table, the stars
+    away from the edges that light no pixel, the lit pixels away from every
+    star)."""
+    field = Field()
+    field.advance_to(frames)
+    allowed = set()
+    for star in field.stars:
+        allowed.update(footprint(star))
+    dark = [n for n, star in enumerate(field.stars) if not on_edge(star)
+            and not any(lit(image, px, py) for px, py in footprint(star, 0.5))]
+    stray = [(px, py) for py in range(image.height) for px in range(image.width)
+             if image.data[3 * (py * image.width + px) + 2] and (px, py) not in allowed]
+    return field, dark, stray
+
+
+def match(image, count):
+    """The table of the frame a frozen picture shows, as frame_misses gives
+    it: the frame count is written after each swap, so the picture may be a
+    frame ahead of it, or one behind where the swap was still on its way.
+    The first that fits wholly, else the one that misses least."""
+    tried = []
+    for frames in (count - 1, count, count + 1):
+        field, dark, stray = frame_misses(image, frames)
+        if not dark and not stray:
+            return field, dark, stray
+        tried.append((len(dark) + len(stray), frames, (field, dark, stray)))
+    return min(tried)[2]
+
+
+def verdict(image, count, tol):
+    """The picture against the star table recomputed for the frame it shows:
+    every star away from the edges lights a pixel, no pixel is lit away from
+    every star, and a large lone star's centre has its colour (shade, shade,
+    1)."""
+    field, dark, stray = match(image, count)
+    results = []
+    for n in dark[:8]:
+        star = field.stars[n]
+        pixel = (int(star[0] * image.width), image.height - 1 - int(star[1] * image.height))
+        shade = int(round(star[4] * 255))
+        results.append((pixel, (shade, shade, 255), image.pixel(*pixel), False))
+    for pixel in stray[:8]:
+        results.append((pixel, (0, 0, 0), image.pixel(*pixel), False))
+    centres = [(star[0] * image.width, star[1] * image.height) for star in field.stars]
+    for n, star in enumerate(field.stars):
+        x, y = centres[n]
+        alone = all(math.hypot(x - cx, y - cy) > 10 for m, (cx, cy) in enumerate(centres)
+                    if m != n)
+        if alone and star[2] >= 5 and not on_edge(star):
+            pixel = (int(x), image.height - 1 - int(y))
+            shade = star[4] * 255
+            results.append(probe(image, pixel, (shade, shade, 255), tol))
+    return from_probes(results, len(field.stars) + len(results), "; frame %d" % field.frames,
+                       minimum=1)
