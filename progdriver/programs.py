@@ -27,6 +27,7 @@ class ProgramEnded(RuntimeError):
 
     def __init__(self, run, message):
         super().__init__(message)
+        self.run = run
         self.status = run.proc.returncode
 
 
@@ -81,6 +82,7 @@ class Driver:
         extra = dict(env or {})
         extra["SWAPCOUNT_FILE"] = os.path.join(workdir, "swaps")
         extra["SHUTDOWNLOG_FILE"] = os.path.join(workdir, "shutdown")
+        extra["CRASHTRACE_FILE"] = os.path.join(workdir, "crash")
         libs = [l for l in extra.get("LD_PRELOAD", "").split(":") if l]
         libs += [self.library(name) for name in preload]
         if libs:
@@ -280,6 +282,23 @@ def stdout(run):
 def stderr(run):
     with open(run.stderr_path, "rb") as f:
         return f.read().decode(errors="replace")
+
+
+def output_marks(run):
+    """How far the program's standard output and error have got, for
+    output_since."""
+    return os.path.getsize(run.stdout_path), os.path.getsize(run.stderr_path)
+
+
+def output_since(run, marks):
+    """What the program wrote to its standard output and error since marks,
+    as text."""
+    texts = []
+    for path, mark in zip((run.stdout_path, run.stderr_path), marks):
+        with open(path, "rb") as f:
+            f.seek(mark)
+            texts.append(f.read().decode(errors="replace"))
+    return tuple(texts)
 
 
 def shutdown_log(run):

@@ -1,9 +1,11 @@
 """Runs the unmodified programs on the report's private X server with the
-program driver: the renderers at hand, pictures of each state, frame
-counts, and the instructions of a frame under callgrind."""
+program driver: each program through its states, one process after another,
+with what became of every state; frame counts; and the instructions of a
+frame under callgrind."""
 
 import os
 import re
+import shutil
 import subprocess
 import time
 
@@ -11,127 +13,183 @@ from progdriver import menus
 from progdriver import programs as p
 
 from . import states as st
-
-# Mesa's Gallium drivers that GALLIUM_DRIVER can select for a window on a
-# plain X server; each is tried, and kept only if the GL then names it.
-GALLIUM_CANDIDATES = ("llvmpipe", "softpipe", "zink", "d3d12", "virpipe")
+from .outcome import CRASH, FAIL, SKIP, TIMEOUT, detail
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-
 
 def built(driver, program):
     return os.access(os.path.join(driver.bin_dir, program), os.X_OK)
 
 
-# Renderers --------------------------------------------------------------------
-
-def renderer_info(driver, env):
-    """What clearswap --info prints under env: renderer name and channel
-    bits; None if no context could be made."""
-    try:
-        result = subprocess.run([os.path.join(driver.bin_dir, "clearswap"), "--info"],
-                                env=driver.program_env(env), capture_output=True, timeout=30)
-    except subprocess.TimeoutExpired:
-        return None
-    if result.returncode != 0:
-        return None
-    info = dict(re.findall(r"^(\w+): (.*)$", result.stdout.decode(errors="replace"), re.M))
-    if "renderer" not in info:
-        return None
-    info["bits"] = [int(b) for b in info.get("bits", "8 8 8 0").split()]
-    return info
-
-
-def detect_renderers(driver):
-    """Every renderer at hand as (name, environment, info): the Gallium
-    drivers that answer to their name, and the machine's default renderer
-    when it is none of them."""
-    found = []
-    for gallium in GALLIUM_CANDIDATES:
-        info = renderer_info(driver, {"GALLIUM_DRIVER": gallium})
-        if info and info["renderer"].lower().startswith(gallium):
-            found.append((gallium, {"GALLIUM_DRIVER": gallium}, info))
-    default = renderer_info(driver, {})
-    if default and not any(default["renderer"] == r[2]["renderer"] for r in found):
-        found.append(("default", {}, default))
-    return found
-
-
 # Pictures ---------------------------------------------------------------------
 
+class Record:
+    """How one state went: its picture and frame count once taken, or the
+    status that ended it (CRASH, TIMEOUT, SKIP, FAIL) with a note and the
+    crash's detail; the program's output meanwhile and the times."""
+
+    def __init__(self, state):
+        self.state = state
+        self.image = None
+        self.count = 0
+        self.status = None          # None: the picture was taken, to be judged
+        self.note = self.detail = ""
+        self.out = self.err = ""
+        self.returncode = None
+        self.pid = None
+        self.command = ""
+        self.start = time.time()
+        self.end = self.start
+        self.marks = None
+
+    def settle(self, status=None, note="", detail=""):
+        self.status, self.note, self.detail = status, note, detail
+        self.end = time.time()
+
+
 def start_program(driver, program, env, tools):
-    """Starts a program with the frame counter and the report's extra
-    libraries preloaded; the clock at its fixed time."""
+    """Starts a program with the frame counter, the crash tracer (where gdb
+    is at hand) and the report's extra libraries preloaded; the clock at its
+    fixed time. Returns the run once its window is placed."""
+    title, _, place = next((q[1], q[2], q[3]) for q in st.PROGRAMS if q[0] == program)
+    env = dict(env)
+    if shutil.which("gdb"):
+        env["CRASHTRACE_GDB"] = shutil.which("gdb")
+    tools = ("swapcount", "crashtrace") + tuple(tools)
     if program == "tembrel":
         run = driver.start_at("tembrel", st.CLOCK_TIME, preload=tools, env=env)
     else:
         run = driver.start(program, preload=tools, env=env)
-    title, _, place = next((q[1], q[2], q[3]) for q in st.PROGRAMS if q[0] == program)
-    p.find_window(run, title)
-    if place is not None:
-        p.place(run, *place)
+    try:
+        p.find_window(run, title)
+        if place is not None:
+            p.place(run, *place)
+        p.wait_swaps(run, 3)
+        if program == "quenby":
+            # The field moves every frame: let the stars leave their first
+            # places before the picture.
+            p.wait_swaps(run, 10)
+    except Exception:
+        if run.proc.poll() is None:
+            p.kill(run)
+        raise
     return run
 
 
-def capture_states(driver, program, states, env, tools, log, picture):
-    """One run of the program through all its states, handing each state's
-    picture and frame count to picture(state, image, count) as it comes;
-    returns {state name: error} for the states that could not be reached.
-    After a failure the run goes on with a fresh program."""
-    errors, retried = {}, set()
+def walk(driver, program, states, env, tools, log, picture):
+    """Takes the program through every state, handing each picture to
+    picture(record) as it comes; returns a Record per state. One process
+    serves state after state; a crash or a hang ends it, and the next state
+    starts a fresh one. Any other trouble (a lost click, say) gets one more
+    try in a fresh process. Each process ends with Esc, and must then end
+    with status 1: another end counts against its last state."""
     entries = st.menu_size(program)
     pending = list(states)
+    records, retried = [], set()
+    run = current = last = None
     while pending:
-        run = None
+        state = pending.pop(0)
+        record = Record(state)
         try:
-            run = start_program(driver, program, env, tools)
+            if run is None:
+                last = None
+                run = start_program(driver, program, env, tools)
+                current = dict(st.START.get(program, {}))
+            record.pid, record.command = run.proc.pid, " ".join(run.command)
+            record.marks = p.output_marks(run)
+            # A menu state is its one choice, even of the entry already
+            # marked; a combination skips what is set.
+            for row in state.entries:
+                if not state.combination or current[st.MENU[row][1]] != st.MENU[row][2]:
+                    choose(run, current, row, entries)
             p.wait_swaps(run, 3)
             if program == "quenby":
-                # The field moves every frame: let the stars leave their
-                # first places, then stop it for the picture.
-                p.wait_swaps(run, 10, timeout=60)
-        except Exception as error:      # noqa: BLE001 - recorded per state
+                record.image, record.count = p.freeze(run)
+            else:
+                record.image, record.count = p.capture(run), p.swaps(run)
+            picture(record)
+            for row in state.restore(pending[0] if pending else None):
+                choose(run, current, row, entries)
+            record.settle()
+            last = record
+        except p.ProgramEnded as error:
+            keep_output(record, error.run)
+            ended(record, error.run)
+            run = None
+        except p.NoProgress as error:
+            if run is not None:
+                keep_output(record, run)
+                p.kill(run)
+            record.settle(TIMEOUT, str(error), detail(str(error), record.err))
+            run = None
+        except Exception as error:      # noqa: BLE001 - the driving, not the program
             if run is not None:
                 p.kill(run)
-            errors.update((s.name, "did not start: %s" % error) for s in pending)
-            return errors
-        try:
-            current = dict(st.START.get(program, {}))
+            run = None
+            if state.name not in retried:
+                retried.add(state.name)
+                pending.insert(0, state)
+                log("  %s: %s; once more" % (state.id, error))
+                continue
+            record.settle(FAIL, "could not be driven: %s" % error)
+        else:
+            keep_output(record, run)
+        records.append(record)
+        log("  %s%s" % (state.id, " " + record.status if record.status else ""))
+        if run is not None and not pending:
+            finish(run, last)
+    return records
 
-            def choose(row):
-                menus.choose(run, row, entries)
-                current[st.MENU[row][1]] = st.MENU[row][2]
 
-            while pending:
-                state = pending.pop(0)
-                try:
-                    # A menu state is its one choice, even of the entry
-                    # already marked; a combination skips what is set.
-                    for row in state.entries:
-                        if not state.combination or current[st.MENU[row][1]] != st.MENU[row][2]:
-                            choose(row)
-                    p.wait_swaps(run, 3)
-                    if program == "quenby":
-                        image, count = p.freeze(run)
-                    else:
-                        image, count = p.capture(run), p.swaps(run)
-                    picture(state, image, count)
-                    for row in state.restore(pending[0] if pending else None):
-                        choose(row)
-                except Exception as error:      # noqa: BLE001 - recorded per state
-                    # One more try with a fresh program: a loaded machine
-                    # can miss a menu's opening.
-                    if state.name in retried:
-                        errors[state.name] = str(error)
-                    else:
-                        retried.add(state.name)
-                        pending.insert(0, state)
-                    log("  %s: %s" % (state.id, error))
-                    break
-                log("  %s" % state.id)
-        finally:
-            p.kill(run)
-    return errors
+def choose(run, current, row, entries):
+    menus.choose(run, row, entries)
+    current[st.MENU[row][1]] = st.MENU[row][2]
+
+
+def ended(record, run):
+    """A program that ended under way: SKIP where it never showed its window
+    and freeglut said why (no visual, no context), else CRASH."""
+    record.returncode = run.proc.returncode
+    text = p.stderr(run)
+    reason = [line for line in text.split("\n") if line.startswith("freeglut")]
+    if run.window is None and record.returncode == 1 and reason:
+        record.settle(SKIP, "the renderer cannot run the program: %s" % reason[-1])
+        return
+    how = "ended %s" % p.describe_status(record.returncode)
+    record.settle(CRASH, how, detail(how, text, gdb_output(run)))
+
+
+def gdb_output(run):
+    try:
+        with open(run.file("crash"), errors="replace") as f:
+            return f.read()
+    except OSError:
+        return ""
+
+
+def keep_output(record, run):
+    """The program's output while the state was shown; all of it for a
+    program that ended before the state began."""
+    if run is not None:
+        record.out, record.err = p.output_since(run, record.marks or (0, 0))
+
+
+def finish(run, last):
+    """Ends a process with Esc; a hang or an end other than status 1 is
+    held against the last state it showed."""
+    try:
+        status = p.quit(run)
+    except p.NoProgress as error:
+        if last is not None:
+            how = "after Esc: %s" % error
+            last.settle(TIMEOUT, how, detail(how, p.stderr(run)))
+        return
+    except p.ProgramEnded as error:
+        status = error.status
+    if status != 1 and last is not None:
+        last.returncode = status
+        how = "ended %s after Esc" % p.describe_status(status)
+        last.settle(CRASH, how, detail(how, p.stderr(run), gdb_output(run)))
 
 
 # Frame rates --------------------------------------------------------------------
@@ -157,7 +215,7 @@ def measure_rates(driver, program, env, tools, seconds):
         p.kill(run)
     depth = next(q[4] for q in st.PROGRAMS if q[0] == program)
     args = [str(width), str(height)] + (["depth"] if depth else [])
-    base = driver.start("clearswap", args, preload=tools, env=env)
+    base = driver.start("clearswap", args, preload=("swapcount",) + tuple(tools), env=env)
     try:
         p.find_window(base, "Clearswap (Esc to exit)")
         p.place(base, 0, 0)

@@ -1,10 +1,13 @@
 """python3 -m report --build DIR [options]: runs every built program of the
 suite on a private virtual X server, on every renderer at hand, and writes
 the report directory: index.html, the pictures, the differences between
-renderers, the contact sheet and summary.txt, whose last line is
-"N passed, N failed". The exit status is 1 when a verdict failed."""
+renderers, the contact sheet, summary.txt (whose last line is "N passed, N
+failed"), piglit results per renderer under piglit/ and junit.xml. Every
+state of every program on every renderer gets a status: pass, fail, crash,
+timeout or skip. The exit status is 1 when a state failed; with --baseline,
+1 when a state regressed against the baseline and 0 otherwise; 2 on a usage
+error."""
 
-import argparse
 import concurrent.futures
 import os
 import shutil
@@ -13,34 +16,14 @@ import tempfile
 import time
 
 from expected import judge, probes
-from progdriver import images
 from progdriver.programs import Driver
 from progdriver.xserver import XServer
 
-from . import drive, page, pictures
+from . import baseline, drive, junit, options as opts, page, pictures, piglit, references
+from . import summary
+from . import renderers as rd
 from . import states as st
-
-REFERENCE_DIR = os.path.join(drive.ROOT, "report", "reference")
-
-
-def arguments(argv):
-    parser = argparse.ArgumentParser(prog="scripts/report", description=__doc__)
-    parser.add_argument("--build", required=True, help="a build directory of the suite")
-    parser.add_argument("--out", default=os.path.join(drive.ROOT, "report-out"),
-                        help="the report directory (default: report-out)")
-    parser.add_argument("--fast", action="store_true",
-                        help="CI mode: llvmpipe only, three field-of-view combinations, "
-                             "short frame counts")
-    parser.add_argument("--renderers", help="comma-separated renderers (default: all found)")
-    parser.add_argument("--programs", help="comma-separated programs (default: all)")
-    parser.add_argument("--preload", action="append", default=[],
-                        help="one more library to preload into every program: a path, or "
-                             "a name in the build's preload directory (e.g. fogbreak)")
-    parser.add_argument("--callgrind", action="store_true",
-                        help="also measure each program's share of a frame's instructions")
-    parser.add_argument("--update-reference", action="store_true",
-                        help="keep this run's llvmpipe pictures as the reference images")
-    return parser.parse_args(argv)
+from .outcome import SKIP, Outcome
 
 
 class Report:
@@ -49,19 +32,33 @@ class Report:
     def __init__(self, options, out):
         self.options = options
         self.out = out               # the report directory
-        self.renderers = []          # (name, env, info)
+        self.renderers = []          # [Renderer]
         self.tolerance = 3
         self.bits = [8, 8, 8, 0]
         self.programs = []           # (program, built, [State])
         self.pictures = {}           # (renderer, state id) -> (relative png, frame count)
-        self.verdicts = {}           # (renderer, state id) -> Verdict
-        self.regressions = {}        # state id -> (differing pixels or None, reference png)
+        self.outcomes = {}           # (renderer, state id) -> Outcome
+        self.references = {}         # state id -> (differing pixels or None, reference png)
         self.differences = {}        # (renderer, state id) -> (differing pixels, diff png)
+        self.comparison = None       # baseline.Comparison with --baseline
         self.rates = {}              # (program, renderer) -> (fps, baseline fps, size)
         self.instructions = {}       # (program, renderer) -> (frames, {object: Ir per frame})
         self.sheet = None
         self.preload_paths = []      # the extra libraries, also under callgrind
-        self.seconds = 0.0
+        self.began = self.seconds = 0.0
+
+    def left_out(self, program, state_name):
+        """Whether this run left a state out that the suite still has, or
+        left out its whole program."""
+        run = [p for p, built, _ in self.programs if built]
+        return (program not in run or not opts.selected(self.options, program, state_name)
+                or state_name in [s.name for s in st.program_states(program)])
+
+    def states_on(self, renderer):
+        """[(program, state name, Outcome)] of one renderer, in the run's order."""
+        return [(s.program, s.name, self.outcomes[(renderer, s.id)])
+                for _, _, states in self.programs for s in states
+                if (renderer, s.id) in self.outcomes]
 
 
 def log(text):
@@ -69,193 +66,172 @@ def log(text):
 
 
 def main(argv=None):
-    options = arguments(sys.argv[1:] if argv is None else argv)
+    try:
+        return run(opts.parse(sys.argv[1:] if argv is None else argv, __doc__))
+    except (opts.UsageError, rd.RendererError, baseline.BaselineError) as error:
+        print("scripts/report: error: %s" % error, file=sys.stderr)
+        return opts.USAGE_STATUS
+
+
+def run(options):
     build = os.path.abspath(options.build)
     out = os.path.abspath(options.out)
+    unknown = [n for n in options.program_names or [] if n not in [q[0] for q in st.PROGRAMS]]
+    if unknown:
+        raise opts.UsageError("unknown program: %s" % ", ".join(unknown))
+    if not os.access(os.path.join(build, "bin", "clearswap"), os.X_OK):
+        raise opts.UsageError("%s holds no build of the suite (no bin/clearswap)" % build)
+    before = baseline.load(options.baseline) if options.baseline else None
     if os.path.isdir(out) and os.listdir(out):
         # Only an earlier report is replaced, never a directory of other things.
         if not os.path.exists(os.path.join(out, "summary.txt")):
-            raise SystemExit("%s is not empty and holds no report" % out)
+            raise opts.UsageError("%s is not empty and holds no report" % out)
         shutil.rmtree(out)
     os.makedirs(out, exist_ok=True)
     with open(os.path.join(out, "summary.txt"), "w") as f:
         f.write("incomplete\n")
+
     report = Report(options, out)
-    tools = ("swapcount",) + tuple(options.preload)
-    begin = time.time()
+    report.began = time.time()
     xserver = XServer()
-    driver = Driver(os.path.join(build, "bin"), os.path.join(build, "preload"), xserver.display)
+    driver = Driver(os.path.join(build, "bin"), os.path.join(build, "preload"), xserver.display,
+                    timeout=options.timeout)
     report.preload_paths = [driver.library(name) for name in options.preload]
     try:
-        run_report(report, driver, tools)
+        run_report(report, driver, tuple(options.preload))
     finally:
         xserver.stop()
-    report.seconds = time.time() - begin
-    text = page.summary(report)
+    if before is not None:
+        report.comparison = baseline.compare(before, outcomes_by_renderer(report), out,
+                                             report.tolerance, report.left_out)
+    report.seconds = time.time() - report.began
+    write_results(report)
+    text = summary.text(report)
     with open(os.path.join(out, "summary.txt"), "w") as f:
         f.write(text)
     page.write_html(report, os.path.join(out, "index.html"))
     print(text, end="")
     log("report: %s" % os.path.join(out, "index.html"))
-    return 1 if page.counts(report)[1] else 0
+    if report.comparison is not None:
+        return 1 if report.comparison.regressions else 0
+    return 1 if summary.counts(report)[1] else 0
 
 
-def choose_renderers(report, driver):
-    if not drive.built(driver, "clearswap"):
-        raise SystemExit("clearswap is not built: build the suite first")
-    found = drive.detect_renderers(driver)
-    wanted = report.options.renderers
-    if report.options.fast and not wanted:
-        wanted = "llvmpipe"
-    if wanted:
-        names = wanted.split(",")
-        missing = [n for n in names if n not in [r[0] for r in found]]
-        if missing:
-            raise SystemExit("renderer not at hand: %s (found: %s)"
-                             % (", ".join(missing), ", ".join(r[0] for r in found)))
-        found = [r for r in found if r[0] in names]
-    if not found:
-        raise SystemExit("no renderer could make a GL context")
-    return found
+def outcomes_by_renderer(report):
+    return {r.name: {(p, n): o for p, n, o in report.states_on(r.name)}
+            for r in report.renderers}
+
+
+def write_results(report):
+    ended = time.time()
+    for renderer in report.renderers:
+        piglit.write(os.path.join(report.out, "piglit", renderer.name), renderer,
+                     report.states_on(renderer.name), report.options, report.began, ended)
+    junit.write(os.path.join(report.out, "junit.xml"),
+                [(r, report.states_on(r.name)) for r in report.renderers])
 
 
 def run_report(report, driver, tools):
     options = report.options
     if options.callgrind and not shutil.which("valgrind"):
-        raise SystemExit("--callgrind needs valgrind")
-    report.renderers = choose_renderers(report, driver)
-    report.bits = report.renderers[0][2]["bits"]
+        raise opts.UsageError("--callgrind needs valgrind")
+    report.renderers = rd.choose(driver, options.named, options.renderer_names, options.fast)
+    working = [r for r in report.renderers if r.info]
+    report.bits = working[0].info["bits"] if working else [8, 8, 8, 0]
     report.tolerance = probes.tolerance(report.bits)
-    log("renderers: %s; tolerance %d" % (", ".join(r[0] for r in report.renderers),
+    log("renderers: %s; tolerance %d" % (", ".join(r.name for r in report.renderers),
                                         report.tolerance))
-    wanted = options.programs.split(",") if options.programs else None
     for program, *_ in st.PROGRAMS:
-        if wanted and program not in wanted:
+        if options.program_names and program not in options.program_names:
             continue
-        report.programs.append((program, drive.built(driver, program),
-                                st.program_states(program, options.fast)))
+        states = [s for s in st.program_states(program, options.fast)
+                  if opts.selected(options, program, s.name)]
+        if states:
+            report.programs.append((program, drive.built(driver, program), states))
 
     texels = judge.load_texels(driver.bin_dir)
-    for renderer, env, _ in report.renderers:
+    for renderer in report.renderers:
         for program, built, states in report.programs:
-            if built:
-                log("%s on %s" % (program, renderer))
-                pictures_of(report, driver, renderer, env, tools, program, states, texels)
+            if not built:
+                continue
+            if renderer.info is None:
+                for state in states:
+                    report.outcomes[(renderer.name, state.id)] = Outcome(
+                        SKIP, "no GL context under %s" % piglit.environment_text(renderer.env))
+                continue
+            log("%s on %s" % (program, renderer.name))
+            pictures_of(report, driver, renderer.name, renderer.env, tools, program, states,
+                        texels)
 
-    compare_renderers(report)
-    check_references(report)
-    for renderer, env, _ in report.renderers:
+    references.compare_renderers(report)
+    references.check_references(report)
+    for renderer in working:
         for program, built, _ in report.programs:
             if not built:
                 continue
             try:
-                own, base, size = drive.measure_rates(driver, program, env, tools,
+                own, base, size = drive.measure_rates(driver, program, renderer.env, tools,
                                                       1.0 if options.fast else 3.0)
             except Exception as error:      # noqa: BLE001 - a benchmark, not a verdict
-                log("%s on %s: no frame rate: %s" % (program, renderer, error))
+                log("%s on %s: no frame rate: %s" % (program, renderer.name, error))
                 continue
-            report.rates[(program, renderer)] = (own, base, size)
-            log("%s on %s: %.1f fps, clear-and-swap %.1f fps" % (program, renderer, own, base))
+            report.rates[(program, renderer.name)] = (own, base, size)
+            log("%s on %s: %.1f fps, clear-and-swap %.1f fps" % (program, renderer.name, own,
+                                                                base))
     if options.callgrind:
-        for renderer, env, _ in report.renderers:
+        for renderer in working:
             for program, built, _ in report.programs:
                 if built:
-                    measure_instructions(report, driver, renderer, env, program)
-    first = report.renderers[0][0]
-    entries = [(os.path.join(report.out, report.pictures[(first, s.id)][0]),
-                s.program + "\n" + s.name.replace("+", "+\n"))
-               for _, built, states in report.programs if built for s in states
-               if (first, s.id) in report.pictures]
-    report.sheet = pictures.contact_sheet(entries, os.path.join(report.out,
-                                                                "contact-sheet.png"))
+                    measure_instructions(report, driver, renderer.name, renderer.env, program)
+    if working:
+        first = working[0].name
+        entries = [(os.path.join(report.out, report.pictures[(first, s.id)][0]),
+                    s.program + "\n" + s.name.replace("+", "+\n"))
+                   for _, built, states in report.programs if built for s in states
+                   if (first, s.id) in report.pictures]
+        report.sheet = pictures.contact_sheet(entries, os.path.join(report.out,
+                                                                    "contact-sheet.png"))
 
 
 def pictures_of(report, driver, renderer, env, tools, program, states, texels):
-    """Captures every state; each picture is saved and judged on a second
-    thread while the program is driven to the next state."""
-    def judged(state, image, count):
-        name = "%s/%s/%s.png" % (renderer, program, state.name)
-        image.save(os.path.join(report.out, name))
-        report.pictures[(renderer, state.id)] = (name, count)
-        report.verdicts[(renderer, state.id)] = judge.judge(program, state.settings, image,
-                                                            count, report.tolerance, texels)
+    """Takes every state; each picture is saved and judged on a second
+    thread while the program is driven to the next state. A state's outcome
+    is its verdict unless the program crashed, hung or could not run."""
+    verdicts = {}
+
+    def judged(record):
+        name = "%s/%s/%s.png" % (renderer, program, record.state.name)
+        record.image.save(os.path.join(report.out, name))
+        report.pictures[(renderer, record.state.id)] = (name, record.count)
+        verdicts[record.state.name] = judge.judge(program, record.state.settings, record.image,
+                                                  record.count, report.tolerance, texels)
 
     with concurrent.futures.ThreadPoolExecutor(max_workers=1) as worker:
         jobs = []
-        def picture(state, image, count):
-            jobs.append(worker.submit(judged, state, image, count))
-        errors = drive.capture_states(driver, program, states, env, tools, log, picture)
+        records = drive.walk(driver, program, states, env, tools, log,
+                             lambda record: jobs.append(worker.submit(judged, record)))
         for job in jobs:
             job.result()
-    for state in states:
-        if state.name in errors:
-            report.verdicts[(renderer, state.id)] = probes.Verdict("FAIL",
-                                                                   note=errors[state.name])
+    for record in records:
+        if record.status is None:
+            outcome = Outcome.of_verdict(verdicts[record.state.name])
+        else:
+            outcome = Outcome(record.status, record.note)
+        outcome.detail, outcome.out, outcome.err = record.detail, record.out, record.err
+        outcome.returncode, outcome.pid = record.returncode, record.pid
+        outcome.start, outcome.end = record.start, record.end
+        outcome.command = command_text(record, env)
+        report.outcomes[(renderer, record.state.id)] = outcome
 
 
-def compare_renderers(report):
-    """Every renderer's picture of a state against the first renderer's."""
-    if len(report.renderers) < 2:
-        return
-    first = report.renderers[0][0]
-    for renderer, _, _ in report.renderers[1:]:
-        for _, built, states in report.programs:
-            for state in states:
-                a, b = report.pictures.get((first, state.id)), \
-                    report.pictures.get((renderer, state.id))
-                if not a or not b:
-                    continue
-                pa, pb = (os.path.join(report.out, p[0]) for p in (a, b))
-                count = pictures.differing(images.load(pa), images.load(pb),
-                                           report.tolerance)
-                diff = None
-                if count:
-                    diff = "diff/%s-vs-%s/%s/%s.png" % (renderer, first, state.program,
-                                                        state.name)
-                    pictures.diff_image(pa, pb, os.path.join(report.out, diff),
-                                        report.tolerance)
-                report.differences[(renderer, state.id)] = (count, diff)
-
-
-def reference_name(state):
-    return "%s--%s.png" % (state.program, state.name)
-
-
-def check_references(report):
-    """llvmpipe's pictures against the reference images kept in the
-    repository, both reduced alike; a state that differs beyond the tolerance
-    is a regression, and fails. The starfield moves every frame and has no
-    reference."""
-    if "llvmpipe" not in [r[0] for r in report.renderers]:
-        return
-    for program, built, states in report.programs:
-        if program == "quenby":
-            continue
-        for state in states:
-            picture = report.pictures.get(("llvmpipe", state.id))
-            if not picture:
-                continue
-            reduced = pictures.reduce(os.path.join(report.out, picture[0]),
-                                      os.path.join(report.out, "reduced", program,
-                                                   state.name + ".png"))
-            reference = os.path.join(REFERENCE_DIR, reference_name(state))
-            if report.options.update_reference:
-                os.makedirs(REFERENCE_DIR, exist_ok=True)
-                shutil.copyfile(reduced, reference)
-            if not os.path.exists(reference):
-                report.regressions[state.id] = (None, None)
-                continue
-            count = pictures.differing(images.load(reduced), images.load(reference),
-                                       report.tolerance)
-            kept = "reference/%s" % reference_name(state)
-            os.makedirs(os.path.join(report.out, "reference"), exist_ok=True)
-            shutil.copyfile(reference, os.path.join(report.out, kept))
-            report.regressions[state.id] = (count, kept)
-            verdict = report.verdicts[("llvmpipe", state.id)]
-            if count is None or count > 0:
-                verdict.status = "FAIL"
-                verdict.note += "; regression: %s reduced pixels differ from the reference" \
-                    % ("the size" if count is None else count)
+def command_text(record, env):
+    """How to see the state by hand: the program's command line under the
+    renderer's environment, and the menu rows chosen from its start."""
+    if not record.command:
+        return ""
+    rows = record.state.entries
+    return " ".join(["%s=%s" % item for item in sorted(env.items())] + [record.command]) + (
+        "  # then menu rows %s" % ", ".join(str(r) for r in rows) if rows else "")
 
 
 def measure_instructions(report, driver, renderer, env, program):

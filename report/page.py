@@ -1,117 +1,23 @@
-"""The report's two faces: summary.txt (a verdict line per state and
-renderer, the frame-rate table, the instruction shares, and last the line
-"N passed, N failed") and index.html (every state's pictures beside its
-expected values and verdict, the differences between renderers, the tables
-and the contact sheet)."""
+"""index.html, the report's page: every state's pictures on every renderer
+beside its status, its probes (pixel, expected, observed) or what is known
+of a crash, the differences between renderers and from the kept reference,
+and with a baseline its changes, regressions first; the frame-rate and
+instruction tables and the contact sheet."""
 
 import html
 import os
 
-
-def counts(report):
-    passed = sum(1 for v in report.verdicts.values() if v.status == "PASS")
-    failed = sum(1 for v in report.verdicts.values() if v.status == "FAIL")
-    return passed, failed
-
-
-def colour(value):
-    return value if isinstance(value, str) else "(%s)" % ", ".join(str(c) for c in value)
-
-
-def verdict_lines(report):
-    lines = []
-    for program, built, states in report.programs:
-        if not built:
-            lines.append("%-9s %-10s %s" % ("NOT BUILT", "", program))
-            continue
-        for renderer, _, _ in report.renderers:
-            for state in states:
-                verdict = report.verdicts.get((renderer, state.id))
-                if verdict is None:
-                    continue
-                lines.append("%-9s %-10s %-48s %s" % (verdict.status, renderer, state.id,
-                                                      verdict.note))
-                for pixel, expected, observed, ok in verdict.failures()[:4]:
-                    lines.append("%20s pixel %s expected %s observed %s"
-                                 % ("", pixel, colour(expected), colour(observed)))
-    return lines
-
-
-def rate_rows(report):
-    rows = []
-    for (program, renderer), (own, base, size) in sorted(report.rates.items()):
-        ratio = own / base if base else 0.0
-        rows.append((program, renderer, "%dx%d" % size, "%.1f" % own, "%.1f" % base,
-                     "%.3f" % ratio))
-    return rows
-
-
-def object_label(name):
-    if name in ("???", ""):
-        return "(no ELF object: JIT code)"
-    return os.path.basename(name)
-
-
-def instruction_rows(report):
-    """Per program and renderer: instructions per frame, the program's own
-    share, and the largest objects."""
-    rows = []
-    for (program, renderer), (frames, per_object) in sorted(report.instructions.items()):
-        total = sum(per_object.values())
-        if not frames or not total:
-            rows.append((program, renderer, "no complete frame", "", ""))
-            continue
-        own = sum(v for k, v in per_object.items() if os.path.basename(k) == program)
-        top = sorted(per_object.items(), key=lambda kv: -kv[1])[:5]
-        rows.append((program, renderer, "{:,.0f}".format(total),
-                     "%.3f%%" % (100.0 * own / total),
-                     ", ".join("%s %.1f%%" % (object_label(k), 100.0 * v / total)
-                               for k, v in top)))
-    return rows
-
-
-def table_text(header, rows):
-    widths = [max(len(str(r[i])) for r in [header] + rows) for i in range(len(header))]
-    return ["  ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip()
-            for r in [header] + rows]
-
-
-RATE_HEADER = ("program", "renderer", "window", "fps", "clear+swap fps", "ratio")
-INSTRUCTION_HEADER = ("program", "renderer", "instructions/frame", "program's own share",
-                      "largest objects")
-
-
-def summary(report):
-    lines = ["Renderer report",
-             "renderers: " + "; ".join("%s = %s" % (name, info["renderer"])
-                                       for name, _, info in report.renderers),
-             "tolerance: %d (8-bit readback of %s-bit channels)"
-             % (report.tolerance, "/".join(str(b) for b in report.bits[:3])),
-             ""]
-    lines += verdict_lines(report)
-    differing = [(k, v) for k, v in sorted(report.differences.items()) if v[0]]
-    if report.differences:
-        lines += ["", "renderer differences beyond the tolerance: %d of %d states"
-                  % (len(differing), len(report.differences))]
-        lines += ["  %-10s %-48s %s pixels" % (k[0], k[1], v[0]) for k, v in differing]
-    if report.rates:
-        lines += ["", "frame rates"] + ["  " + l for l in table_text(RATE_HEADER,
-                                                                     rate_rows(report))]
-    if report.instructions:
-        lines += ["", "instructions per frame (callgrind)"]
-        lines += ["  " + l for l in table_text(INSTRUCTION_HEADER, instruction_rows(report))]
-    lines += ["", "%d passed, %d failed" % counts(report)]
-    return "\n".join(lines) + "\n"
-
-
-# The page --------------------------------------------------------------------------------
+from .summary import (INSTRUCTION_HEADER, RATE_HEADER, breakdown, colour, counts,
+                      instruction_rows, rate_rows, renderer_label)
 
 STYLE = """
 body { font-family: sans-serif; margin: 1em 2em; }
 table { border-collapse: collapse; }
 td, th { border: 1px solid #ccc; padding: 4px 6px; vertical-align: top; font-size: 90%; }
 .PASS { color: #070; font-weight: bold; }
-.FAIL { color: #b00; font-weight: bold; }
+.FAIL, .CRASH, .TIMEOUT, .REGRESSION { color: #b00; font-weight: bold; }
+.SKIP, .FIXED { color: #555; font-weight: bold; }
+pre { font-size: 80%; max-width: 60em; white-space: pre-wrap; }
 .NOMODEL, .NOTBUILT { color: #777; font-weight: bold; }
 img.shot { width: 200px; image-rendering: pixelated; }
 code { font-size: 90%; }
@@ -126,11 +32,11 @@ def status_span(status):
     return '<span class="%s">%s</span>' % (status.replace(" ", ""), esc(status))
 
 
-def probe_table(verdict):
-    if not verdict.probes:
+def probe_table(outcome):
+    if not outcome.probes:
         return ""
     rows = ["<tr><th>pixel</th><th>expected</th><th>observed</th><th></th></tr>"]
-    for pixel, expected, observed, ok in verdict.probes:
+    for pixel, expected, observed, ok in outcome.probes:
         rows.append("<tr><td>%s</td><td>%s</td><td>%s</td><td>%s</td></tr>"
                     % (esc(pixel), esc(colour(expected)), esc(colour(observed)),
                        "ok" if ok else status_span("FAIL")))
@@ -148,7 +54,7 @@ def state_row(report, state):
     cells = ["<td><b>%s</b><br><code>%s</code>%s</td>"
              % (esc(state.label), esc(state.id),
                 "<br>menu rows %s" % esc(state.entries) if state.entries else "")]
-    first = report.renderers[0][0]
+    first = report.renderers[0].name
     for renderer, _, _ in report.renderers:
         picture = report.pictures.get((renderer, state.id))
         caption = renderer
@@ -160,19 +66,21 @@ def state_row(report, state):
         if renderer != first:
             _, diff = report.differences.get((renderer, state.id), (None, None))
             cells.append(image_cell(diff, "difference" if diff else "no difference"))
-    regression = report.regressions.get(state.id)
-    if regression is not None:
-        count, kept = regression
+    reference = report.references.get(state.id)
+    if reference is not None:
+        count, kept = reference
         cells.append(image_cell(kept, "reference: " + (
             "none kept" if kept is None else
             "matches" if count == 0 else "REGRESSION, %s pixels differ" % count)))
     for renderer, _, _ in report.renderers:
-        verdict = report.verdicts.get((renderer, state.id))
-        if verdict is None:
+        outcome = report.outcomes.get((renderer, state.id))
+        if outcome is None:
             cells.append("<td></td>")
             continue
-        cells.append("<td>%s %s<br>%s%s</td>" % (status_span(verdict.status), esc(renderer),
-                                                 esc(verdict.note), probe_table(verdict)))
+        detail = "<pre>%s</pre>" % esc(outcome.detail) if outcome.detail else ""
+        cells.append("<td>%s %s<br>%s%s%s</td>" % (status_span(outcome.status), esc(renderer),
+                                                   esc(outcome.note), probe_table(outcome),
+                                                   detail))
     return "<tr>%s</tr>" % "".join(cells)
 
 
@@ -183,18 +91,69 @@ def html_table(header, rows):
     return "<table><tr>%s</tr>%s</table>" % (head, body)
 
 
+def comparison_section(report):
+    """The changes against the baseline, regressions first, each changed
+    picture beside the baseline's and their difference."""
+    comparison = report.comparison
+    if comparison is None:
+        return []
+    paired = ", ".join(now if now == before else "%s against %s" % (now, before)
+                       for now, before in comparison.paired) or "no renderer in common"
+    parts = ["<h2>Against the baseline</h2>",
+             "<p>%s (%s): %d regressions, %d fixes, %d new states, %d gone, "
+             "%d pictures changed.</p>"
+             % (esc(comparison.baseline.directory), esc(paired), len(comparison.regressions),
+                len(comparison.fixes), len(comparison.new), len(comparison.gone),
+                len(comparison.changed))]
+    rows = [(status_span("REGRESSION"), r, "%s/%s" % (p, n), "%s &rarr; %s" % (was, now), note)
+            for r, p, n, was, now, note in comparison.regressions]
+    rows += [(status_span("FIXED"), r, "%s/%s" % (p, n), "%s &rarr; %s" % (was, now), "")
+             for r, p, n, was, now in comparison.fixes]
+    rows += [("new", r, "%s/%s" % (p, n), "", "") for r, p, n in comparison.new]
+    rows += [("gone", r, "%s/%s" % (p, n), "was %s" % was, "")
+             for r, p, n, was in comparison.gone]
+    if rows:
+        parts.append("<table><tr><th></th><th>renderer</th><th>state</th><th>status</th>"
+                     "<th>note</th></tr>%s</table>" % "".join(
+                         "<tr><td>%s</td><td>%s</td><td><code>%s</code></td><td>%s</td>"
+                         "<td>%s</td></tr>" % (kind, esc(r), esc(state), change, esc(note))
+                         for kind, r, state, change, note in rows))
+    if comparison.changed:
+        parts.append("<h3>Pictures changed beyond the tolerance</h3><table>")
+        before_names = dict(comparison.paired)
+        for renderer, program, name, count, diff in comparison.changed:
+            before = os.path.relpath(comparison.baseline.picture(before_names[renderer],
+                                                                 program, name), report.out)
+            now = "%s/%s/%s.png" % (renderer, program, name)
+            parts.append("<tr><td><code>%s/%s</code><br>%s</td>%s%s%s</tr>" % (
+                esc(program), esc(name), esc(renderer),
+                image_cell(before, "baseline"), image_cell(now, "this run"),
+                image_cell(diff and os.path.relpath(diff, report.out),
+                           "%s pixels differ" % ("the size" if count is None else count))))
+        parts.append("</table>")
+    return parts
+
+
+def renderer_rows(report):
+    return [(r.name, renderer_label(r), (r.info or {}).get("version", ""),
+             " ".join(map(str, r.info["bits"])) if r.info else "",
+             " ".join("%s=%s" % kv for kv in sorted(r.env.items())))
+            for r in report.renderers]
+
+
 def write_html(report, path):
     passed, failed = counts(report)
     parts = ["<!DOCTYPE html><html><head><meta charset='utf-8'>",
              "<title>Renderer report</title><style>%s</style></head><body>" % STYLE,
              "<h1>Renderer report</h1>",
-             "<p><b>%d passed, %d failed</b> &mdash; tolerance %d per channel; run took "
-             "%.0f s. Plain text: <a href='summary.txt'>summary.txt</a>.</p>"
-             % (passed, failed, report.tolerance, report.seconds),
-             "<h2>Renderers</h2>",
-             html_table(("name", "GL_RENDERER", "GL_VERSION", "channel bits"),
-                        [(n, i["renderer"], i.get("version", ""), " ".join(map(str, i["bits"])))
-                         for n, _, i in report.renderers])]
+             "<p><b>%d passed, %d failed</b> (%s) &mdash; tolerance %d per channel; run took "
+             "%.0f s. Plain text: <a href='summary.txt'>summary.txt</a>; piglit results: "
+             "<code>piglit/&lt;renderer&gt;/</code>; JUnit: <a href='junit.xml'>junit.xml</a>."
+             "</p>" % (passed, failed, breakdown(report), report.tolerance, report.seconds)]
+    parts += comparison_section(report)
+    parts += ["<h2>Renderers</h2>",
+              html_table(("name", "GL_RENDERER", "GL_VERSION", "channel bits", "environment"),
+                         renderer_rows(report))]
     if report.rates:
         parts += ["<h2>Frame rates</h2>",
                   "<p>Frames counted from outside by a preloaded swap counter; the baseline "

@@ -5,11 +5,13 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 
 # Debian packages: compilers and CMake, freeglut and Mesa (with its software
 # renderer), GoogleTest, and for running with no screen and testing: Xvfb,
-# xdotool, xwininfo, apitrace, ImageMagick, faketime, clang for the fuzzer
-# and valgrind for the report's instruction counts.
+# xdotool, xwininfo, apitrace, ImageMagick, faketime, clang for the fuzzer,
+# valgrind for the report's instruction counts, gdb for its crash backtraces,
+# and piglit with a JUnit reader, which read the report's results.
 PACKAGES="build-essential cmake pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev
 libgl1-mesa-dri libglx-mesa0 libgtest-dev python3 xvfb xauth xdotool x11-utils
-apitrace imagemagick faketime clang libclang-rt-14-dev valgrind"
+apitrace imagemagick faketime clang libclang-rt-14-dev valgrind gdb
+piglit python3-junitparser"
 
 install_packages() {
     missing=""

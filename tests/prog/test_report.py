@@ -1,33 +1,44 @@
 """The renderer report, run as CI runs it (llvmpipe only, the fast mode), on
-its own virtual X server: its verdict for every state is a test here, and a
-fog colour broken on purpose, from outside the programs, must fail exactly
-the states that show fog."""
+its own virtual X server: its verdict for every state is a test here. A
+driver broken on purpose from outside the programs (a wrong fog colour, a
+crash in flat shading, a hang in lighting) must give exactly the statuses
+it causes, at a bounded cost, in piglit's results, in the JUnit file and
+against the clean run as a baseline."""
 
+import functools
+import json
 import os
 import re
+import shutil
 import subprocess
 import tempfile
 import unittest
 
 import harness as h
 from expected import probes
-from report import drive
+from report import baseline, drive, renderers
 from report import states as st
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 
 BUILD = os.path.dirname(os.path.normpath(h.BIN_DIR))
-LINE = re.compile(r"^(PASS|FAIL|NO MODEL|NOT BUILT)\s+(\S+)\s+(\S+)?\s*(.*)$")
+LINE = re.compile(r"^(PASS|FAIL|CRASH|TIMEOUT|SKIP|NOT BUILT)\s+(\S+)\s+(\S+)?\s*(.*)$")
+# piglit and the JUnit reader are Debian's, for Debian's own Python.
+SYSTEM_PYTHON = "/usr/bin/python3"
+
+
+def report_command(out, *options, build=BUILD):
+    return subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--build", build,
+                           "--fast", "--out", out] + list(options),
+                          capture_output=True, timeout=540)
 
 
 def run_report(name, *options):
     """Runs the report command into the artifact directory name; returns its
-    exit status, its summary's verdicts {state id: (status, note)}, its
+    exit status, its summary's statuses {state id: (status, note)}, its
     lines and the report directory."""
     out = os.path.join(h.ARTIFACT_DIR, name)
-    result = subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--build", BUILD,
-                             "--fast", "--renderers", "llvmpipe", "--out", out] + list(options),
-                            capture_output=True, timeout=540)
+    result = report_command(out, "--renderers", "llvmpipe", *options)
     path = os.path.join(out, "summary.txt")
     if not os.path.exists(path):
         raise AssertionError("no summary: %s" % result.stderr.decode(errors="replace")[-3000:])
@@ -41,15 +52,29 @@ def run_report(name, *options):
     return result.returncode, found, lines, out
 
 
+@functools.lru_cache(maxsize=None)
+def clean_report():
+    """The report of the unmodified suite, run once for the module."""
+    return run_report("report")
+
+
 def built(program):
     return os.access(os.path.join(h.BIN_DIR, program), os.X_OK)
+
+
+def piglit_times(out, renderer="llvmpipe"):
+    """Seconds per state id from a report's piglit results."""
+    with open(os.path.join(out, "piglit", renderer, "results.json")) as f:
+        tests = json.load(f)["tests"]
+    return {name.split("@", 1)[1].replace("@", "/"): t["time"]["end"] - t["time"]["start"]
+            for name, t in tests.items()}
 
 
 class CIReport(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.status, cls.verdicts, cls.lines, cls.out = run_report("report")
+        cls.status, cls.verdicts, cls.lines, cls.out = clean_report()
 
     def test_every_state_of_every_built_program_passes(self):
         for program, *_ in st.PROGRAMS:
@@ -60,20 +85,14 @@ class CIReport(unittest.TestCase):
             for state in st.program_states(program, fast=True):
                 with self.subTest(state=state.id):
                     status, note = self.verdicts[state.id]
-                    self.assertIn(status, ("PASS", "NO MODEL"), note)
-        # Every render state of both render-state programs has a model, so a
-        # verdict.
-        for program in ("vorntest5", "vorntest"):
-            if built(program):
-                self.assertEqual(
-                    [i for i, v in self.verdicts.items() if i.startswith(program + "/")
-                     and v[0] != "PASS"], [])
+                    self.assertEqual(status, "PASS", note)
 
     def test_summary_ends_with_the_counts(self):
         match = re.match(r"^(\d+) passed, (\d+) failed$", self.lines[-1])
         self.assertTrue(match, self.lines[-1])
         passes = sum(1 for v in self.verdicts.values() if v[0] == "PASS")
         self.assertEqual((int(match.group(1)), int(match.group(2))), (passes, 0))
+        self.assertEqual(self.lines[-2], "fail 0, crash 0, timeout 0, skip 0")
         self.assertEqual(self.status, 0)
 
     def test_page_pictures_sheet_and_frame_rates(self):
@@ -96,28 +115,112 @@ class CIReport(unittest.TestCase):
 
 
 @unittest.skipUnless(built("vorntest5"), "vorntest5 is not built")
-class BrokenFog(unittest.TestCase):
-    """A preloaded library turns every fog colour magenta before it reaches
-    the GL; the programs themselves are untouched."""
+class Faults(unittest.TestCase):
+    """vorntest5 with three preloaded faults: every fog colour turns magenta,
+    glShadeModel(GL_FLAT) dies of SIGSEGV and glEnable(GL_LIGHTING) never
+    returns. The programs themselves are untouched. Compared with the clean
+    run as the baseline."""
 
-    def test_only_the_states_with_fog_fail(self):
-        status, verdicts, lines, _ = run_report("report-fogbreak", "--programs", "vorntest5",
-                                                "--preload", "fogbreak")
-        foggy = {s.id for s in st.program_states("vorntest5", fast=True) if s.uses_fog()}
-        # Three fog menu states, and each fog mode with each texture environment.
-        self.assertEqual(len(foggy), 3 + 12)
-        failed = {i for i, v in verdicts.items() if v[0] == "FAIL"}
-        self.assertEqual(failed, foggy)
-        passed = {i for i, v in verdicts.items() if v[0] == "PASS"}
-        self.assertEqual(len(passed) + len(failed), len(verdicts))
-        self.assertEqual(lines[-1], "%d passed, %d failed" % (len(passed), len(failed)))
-        self.assertEqual(status, 1)
+    TIMEOUT = 3
+
+    @classmethod
+    def setUpClass(cls):
+        cls.clean = clean_report()[3]
+        states = st.program_states("vorntest5", fast=True)
+        cls.foggy = {s.id for s in states if s.uses_fog()}
+        cls.flat = {s.id for s in states if s.settings.get("flat")}
+        cls.lit = {s.id for s in states if s.settings.get("lighting")}
+        cls.status, cls.verdicts, cls.lines, cls.out = run_report(
+            "report-faults", "--programs", "vorntest5", "--timeout", str(cls.TIMEOUT),
+            "--preload", "fogbreak", "--preload", "crashflat", "--preload", "hanglight",
+            "--baseline", cls.clean)
+        cls.results = os.path.join(cls.out, "piglit", "llvmpipe")
+
+    def with_status(self, status):
+        return {i for i, v in self.verdicts.items() if v[0] == status}
+
+    def test_each_fault_gets_its_status_at_a_bounded_cost(self):
+        # Three fog menu states and each fog mode with each texture
+        # environment; the flat and the lit states alone and combined.
+        self.assertEqual((len(self.foggy), len(self.flat), len(self.lit)), (15, 3, 3))
+        self.assertEqual(self.with_status("FAIL"), self.foggy)
+        self.assertEqual(self.with_status("CRASH"), self.flat)
+        self.assertEqual(self.with_status("TIMEOUT"), self.lit)
+        passed = self.with_status("PASS")
+        self.assertEqual(len(passed) + 21, len(self.verdicts))
+        self.assertEqual(self.lines[-2:], ["fail 15, crash 3, timeout 3, skip 0",
+                                           "%d passed, 21 failed" % len(passed)])
+        with open(os.path.join(self.out, "summary.txt")) as f:
+            summary = f.read()
+        self.assertIn("ended killed by SIGSEGV", summary)
+        if shutil.which("gdb"):
+            self.assertRegex(summary, r"#\d+ .* in glShadeModel \(mode=7424\)")
+        # A hang costs its timeout and little more, a crash little more
+        # than the clean state, and the whole run no more than that.
+        clean, faulty = piglit_times(self.clean), piglit_times(self.out)
+        for state in self.lit:
+            self.assertLessEqual(faulty[state], self.TIMEOUT + 3, state)
+        for state in self.flat:
+            self.assertLessEqual(faulty[state], clean[state] + 2, state)
+        extra = sum(faulty.values()) - sum(clean[s] for s in faulty)
+        self.assertLessEqual(extra, 3 * 2 + 3 * (self.TIMEOUT + 3))
+
+    def test_piglit_reads_the_results(self):
+        console = subprocess.run(["piglit", "summary", "console", self.results],
+                                 capture_output=True, text=True, timeout=120)
+        self.assertEqual(console.returncode, 0, console.stderr)
+        listed = dict(re.findall(r"^vorn/vorntest5/(\S+): (\w+)$", console.stdout, re.M))
+        self.assertEqual(len(listed), len(self.verdicts))
+        for state, (status, _) in self.verdicts.items():
+            self.assertEqual(listed[state.split("/")[1]], status.lower(), state)
+        # Against the clean run: the 21 broken states are piglit's regressions.
+        compared = subprocess.run(["piglit", "summary", "console", "-d",
+                                   os.path.join(self.clean, "piglit", "llvmpipe"),
+                                   self.results], capture_output=True, text=True, timeout=120)
+        self.assertRegex(compared.stdout, r"regressions:\s+0\s+21\n")
+        page = os.path.join(tempfile.mkdtemp(prefix="piglit-html-"), "html")
+        made = subprocess.run(["piglit", "summary", "html", page,
+                               os.path.join(self.clean, "piglit", "llvmpipe"), self.results],
+                              capture_output=True, text=True, timeout=120)
+        self.assertEqual(made.returncode, 0, made.stderr)
+        with open(os.path.join(page, "regressions.html")) as f:
+            self.assertIn("m15-shade-flat", f.read())
+
+    def test_junit_file_through_a_reader(self):
+        reader = ("import sys\n"
+                  "from junitparser import JUnitXml\n"
+                  "for suite in JUnitXml.fromfile(sys.argv[1]):\n"
+                  "    for case in suite:\n"
+                  "        kinds = [type(r).__name__ for r in case.result] or ['Passed']\n"
+                  "        print(suite.name, case.classname, case.name, *kinds)\n")
+        read = subprocess.run([SYSTEM_PYTHON, "-c", reader, os.path.join(self.out, "junit.xml")],
+                              capture_output=True, text=True, timeout=60)
+        self.assertEqual(read.returncode, 0, read.stderr)
+        cases = {"%s/%s" % tuple(l.split()[1:3]): l.split()[3:] for l in read.stdout.splitlines()}
+        self.assertEqual(set(cases), set(self.verdicts))
+        kind = {"PASS": ["Passed"], "FAIL": ["Failure"], "CRASH": ["Error"],
+                "TIMEOUT": ["Error"]}
+        for state, (status, _) in self.verdicts.items():
+            self.assertEqual(cases[state], kind[status], state)
+        self.assertTrue(all(l.startswith("llvmpipe vorntest5 ") for l in read.stdout.splitlines()))
+
+    def test_baseline_lists_the_regressions_first_and_fails_the_run(self):
+        self.assertEqual(self.status, 1)
+        regressions = [l.split()[2] for l in self.lines if l.startswith("  REGRESSION ")]
+        self.assertEqual(set(regressions), self.foggy | self.flat | self.lit)
+        first_state = next(i for i, l in enumerate(self.lines) if LINE.match(l))
+        self.assertLess(self.lines.index("regressions: 21"), first_state)
+        # The clean run had every state; those this run left out are not gone.
+        self.assertIn("gone states: 0", self.lines)
+        self.assertIn("new states: 0", self.lines)
 
 
-class NotBuilt(unittest.TestCase):
-    """A program whose binary is missing is listed, not fatal."""
+class NotBuiltAndNamedRenderer(unittest.TestCase):
+    """A program whose binary is missing is listed, not fatal; a renderer
+    named by its environment (softpipe under another name) runs beside the
+    detected one; with no regression against the baseline the run passes."""
 
-    def test_missing_program_is_listed_and_the_rest_judged(self):
+    def test_missing_program_listed_named_renderer_run_baseline_passes(self):
         build = tempfile.mkdtemp(prefix="report-build-")
         os.makedirs(os.path.join(build, "bin"))
         for name in os.listdir(h.BIN_DIR):
@@ -125,17 +228,92 @@ class NotBuilt(unittest.TestCase):
                 os.symlink(os.path.join(h.BIN_DIR, name), os.path.join(build, "bin", name))
         os.symlink(h.PRELOAD_DIR, os.path.join(build, "preload"))
         out = os.path.join(h.ARTIFACT_DIR, "report-not-built")
-        result = subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--build", build,
-                                 "--fast", "--programs", "tembrel,fendrik", "--out", out],
-                                capture_output=True, timeout=300)
+        result = report_command(out, "--programs", "tembrel,fendrik",
+                                "--renderer", "soft=GALLIUM_DRIVER=softpipe",
+                                "--baseline", clean_report()[3], build=build)
         with open(os.path.join(out, "summary.txt")) as f:
             lines = [" ".join(l.split()) for l in f.read().splitlines()]
         self.assertIn("NOT BUILT tembrel", lines)
         self.assertTrue(any(l.startswith("PASS llvmpipe fendrik/start") for l in lines), lines)
-        self.assertEqual(lines[-1], "1 passed, 0 failed")
-        self.assertEqual(result.returncode, 0)
+        self.assertTrue(any(l.startswith("PASS soft fendrik/start") for l in lines), lines)
+        self.assertIn("regressions: 0", lines)
+        self.assertEqual(lines[-1], "2 passed, 0 failed")
+        self.assertEqual(result.returncode, 0, result.stderr)
         with open(os.path.join(out, "index.html")) as f:
-            self.assertRegex(f.read(), r"<h2>tembrel</h2>\s*<p><span class=\"NOTBUILT\">")
+            page = f.read()
+        self.assertRegex(page, r"<h2>tembrel</h2>\s*<p><span class=\"NOTBUILT\">")
+        self.assertRegex(page, r"<td>soft</td><td>softpipe</td><td>[^<]*Mesa")
+
+
+class UsageErrors(unittest.TestCase):
+    """Wrong options end the command at once with status 2 and one line."""
+
+    def assertUsage(self, options, text, build=BUILD):
+        out = os.path.join(tempfile.mkdtemp(prefix="report-usage-"), "out")
+        result = report_command(out, *options, build=build)
+        err = result.stderr.decode()
+        self.assertEqual(result.returncode, 2, err)
+        self.assertEqual(len(err.splitlines()), 1, err)
+        self.assertIn(text, err)
+
+    def test_unknown_option_renderer_bad_renderer_and_baselines(self):
+        self.assertUsage(["--colour"], "unrecognized arguments: --colour")
+        self.assertUsage(["--renderers", "nosuchpipe"], "renderer not at hand: nosuchpipe")
+        self.assertUsage(["--renderer", "mine"], "NAME=VAR=VALUE")
+        empty = tempfile.mkdtemp(prefix="report-empty-")
+        self.assertUsage(["--baseline", empty], "%s holds no report" % empty)
+        broken = os.path.join(empty, "piglit", "llvmpipe", "results.json")
+        os.makedirs(os.path.dirname(broken))
+        with open(broken, "w") as f:
+            f.write('{"tests": {"vorn@fendrik@start": {"result": "pass"}')
+        self.assertUsage(["--baseline", empty], "%s is not a valid results file" % broken)
+
+
+class RendererOption(unittest.TestCase):
+
+    def test_name_then_variables(self):
+        self.assertEqual(renderers.parse_named(
+            "mesa-main=LD_LIBRARY_PATH=/opt/mesa/lib,LIBGL_DRIVERS_PATH=/opt/mesa/dri"),
+            ("mesa-main", {"LD_LIBRARY_PATH": "/opt/mesa/lib",
+                           "LIBGL_DRIVERS_PATH": "/opt/mesa/dri"}))
+        # A value may hold "=" and be empty.
+        self.assertEqual(renderers.parse_named("x=MESA_DEBUG=flush=1,EMPTY="),
+                         ("x", {"MESA_DEBUG": "flush=1", "EMPTY": ""}))
+
+    def test_malformed_definitions_are_refused(self):
+        for text in ("mine", "mine=", "=GALLIUM_DRIVER=softpipe", "mine=softpipe",
+                     "mine=GALLIUM_DRIVER=softpipe,LP", "my build=A=1", "../up=A=1",
+                     "mine=1A=2"):
+            with self.subTest(text=text):
+                with self.assertRaises(renderers.RendererError):
+                    renderers.parse_named(text)
+
+
+class BaselineLoading(unittest.TestCase):
+
+    def results_dir(self, tests):
+        directory = tempfile.mkdtemp(prefix="report-baseline-")
+        path = os.path.join(directory, "piglit", "soft", "results.json")
+        os.makedirs(os.path.dirname(path))
+        with open(path, "w") as f:
+            json.dump({"results_version": 10, "name": "soft", "tests": tests}, f)
+        return directory, path
+
+    def test_statuses_per_renderer_and_state(self):
+        directory, _ = self.results_dir({
+            "vorn@fendrik@start": {"result": "pass"},
+            "vorn@vorntest5@m15-shade-flat": {"result": "crash"},
+            "other@suite@test": {"result": "warn"}})
+        loaded = baseline.load(directory)
+        self.assertEqual(loaded.renderers, {"soft": {("fendrik", "start"): "PASS",
+                                                     ("vorntest5", "m15-shade-flat"): "CRASH"}})
+        self.assertEqual(loaded.picture("soft", "fendrik", "start"),
+                         os.path.join(directory, "soft", "fendrik", "start.png"))
+
+    def test_a_result_piglit_does_not_know_names_the_file(self):
+        _, path = self.results_dir({"vorn@fendrik@start": {"result": "fine"}})
+        with self.assertRaisesRegex(baseline.BaselineError, re.escape(path)):
+            baseline.load(os.path.dirname(os.path.dirname(os.path.dirname(path))))
 
 
 class StateList(unittest.TestCase):

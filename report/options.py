@@ -1,0 +1,71 @@
+"""The report command's options. A usage error (an unknown option or
+renderer, a malformed --renderer or --states, a baseline that is no report)
+ends the command with status 2 and one line on standard error."""
+
+import argparse
+import os
+import re
+
+from . import renderers
+
+ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+USAGE_STATUS = 2
+
+
+class UsageError(Exception):
+    pass
+
+
+class Parser(argparse.ArgumentParser):
+    def error(self, message):
+        raise UsageError(message)
+
+
+def parse(argv, doc):
+    parser = Parser(prog="scripts/report", description=doc)
+    parser.add_argument("--build", required=True, help="a build directory of the suite")
+    parser.add_argument("--out", default=os.path.join(ROOT, "report-out"),
+                        help="the report directory (default: report-out)")
+    parser.add_argument("--fast", action="store_true",
+                        help="CI mode: llvmpipe only, three field-of-view combinations, "
+                             "short frame counts")
+    parser.add_argument("--renderers", help="comma-separated renderers (default: all found)")
+    parser.add_argument("--renderer", action="append", default=[], metavar="NAME=VAR=VALUE",
+                        help="add a renderer defined by environment variables, "
+                             "NAME=VAR=VALUE[,VAR=VALUE...] (may be repeated)")
+    parser.add_argument("--programs", help="comma-separated programs (default: all)")
+    parser.add_argument("--states", metavar="REGEX",
+                        help="only the states whose program/state matches REGEX")
+    parser.add_argument("--timeout", type=float, default=10.0, metavar="SECONDS",
+                        help="how long a program may go without a new frame, a menu or "
+                             "its exit after Esc before its state times out (default 10)")
+    parser.add_argument("--baseline", metavar="DIR",
+                        help="an earlier report directory to compare with; the exit status "
+                             "is then 1 only when a state regressed")
+    parser.add_argument("--preload", action="append", default=[],
+                        help="one more library to preload into every program: a path, or "
+                             "a name in the build's preload directory (e.g. fogbreak)")
+    parser.add_argument("--callgrind", action="store_true",
+                        help="also measure each program's share of a frame's instructions")
+    parser.add_argument("--update-reference", action="store_true",
+                        help="keep this run's llvmpipe pictures as the reference images")
+    options = parser.parse_args(argv)
+    try:
+        options.named = [renderers.parse_named(text) for text in options.renderer]
+    except renderers.RendererError as error:
+        raise UsageError(str(error))
+    try:
+        options.state_filter = re.compile(options.states or "")
+    except re.error as error:
+        raise UsageError("--states %r: %s" % (options.states, error))
+    if options.timeout <= 0:
+        raise UsageError("--timeout must be more than 0 seconds")
+    options.renderer_names = options.renderers.split(",") if options.renderers else None
+    options.program_names = options.programs.split(",") if options.programs else None
+    return options
+
+
+def selected(options, program, state_name):
+    """Whether the options ask for this state."""
+    return ((options.program_names is None or program in options.program_names)
+            and options.state_filter.search("%s/%s" % (program, state_name)) is not None)

@@ -1,0 +1,139 @@
+"""The report's results in piglit's own format, so that piglit's summary
+commands read them: for each renderer a results directory holding
+results.json (results_version 10), one test per state named
+vorn@<program>@<state>, the same on every renderer and in every run. Also
+the reading of such a directory back, for baselines."""
+
+import json
+import os
+import platform
+import time
+
+from .outcome import CRASH, FAIL, PASS, SKIP, TIMEOUT
+
+RESULTS_VERSION = 10
+GROUP = "vorn"
+RESULTS_FILE = "results.json"
+
+TO_PIGLIT = {PASS: "pass", FAIL: "fail", CRASH: "crash", TIMEOUT: "timeout", SKIP: "skip"}
+FROM_PIGLIT = {v: k for k, v in TO_PIGLIT.items()}
+# Every status piglit counts in its totals.
+PIGLIT_STATUSES = ("pass", "fail", "crash", "skip", "timeout", "warn", "dmesg-warn",
+                   "dmesg-fail", "notrun", "incomplete")
+
+
+class ResultsError(ValueError):
+    """A results file that cannot be read."""
+
+
+def test_name(program, state_name):
+    return "@".join((GROUP, program, state_name))
+
+
+def environment_text(env):
+    return " ".join('%s="%s"' % item for item in sorted(env.items()))
+
+
+def probe_lines(outcome):
+    return ["pixel %s expected %s observed %s" % (pixel, colour(expected), colour(observed))
+            for pixel, expected, observed, _ in outcome.failures()]
+
+
+def colour(value):
+    return value if isinstance(value, str) else "(%s)" % ", ".join(str(c) for c in value)
+
+
+def out_text(outcome):
+    """The note, the failing probes, what else a result carries (its frame
+    rate), then what the program printed."""
+    lines = [outcome.note]
+    failing = probe_lines(outcome)
+    if failing:
+        lines += ["failing probes:"] + failing
+    lines += ["%s: %s" % item for item in outcome.extra.items()]
+    if outcome.out:
+        lines += ["program output:", outcome.out.rstrip("\n")]
+    return "\n".join(lines) + "\n"
+
+
+def err_text(outcome):
+    return (outcome.detail + "\n" if outcome.detail else "") + outcome.err
+
+
+def test_result(outcome, env):
+    return {
+        "__type__": "TestResult",
+        "result": TO_PIGLIT[outcome.status],
+        "out": out_text(outcome),
+        "err": err_text(outcome),
+        "command": outcome.command,
+        "environment": environment_text(env),
+        "time": {"__type__": "TimeAttribute", "start": outcome.start, "end": outcome.end},
+        "returncode": outcome.returncode,
+        "subtests": {"__type__": "Subtests"},
+        "dmesg": "",
+        "exception": None,
+        "traceback": None,
+        "images": None,
+        "pid": [outcome.pid] if outcome.pid else [],
+    }
+
+
+def totals(tests):
+    """piglit's totals: each status counted for every group and for root."""
+    groups = {"root": {}}
+    for name, result in tests.items():
+        parts = name.split("@")
+        for depth in range(1, len(parts)):
+            groups.setdefault("@".join(parts[:depth]), {})
+        for group in ["root"] + ["@".join(parts[:d]) for d in range(1, len(parts))]:
+            counts = groups[group]
+            counts[result["result"]] = counts.get(result["result"], 0) + 1
+    return {group: dict({s: counts.get(s, 0) for s in PIGLIT_STATUSES}, __type__="Totals")
+            for group, counts in groups.items()}
+
+
+def write(directory, renderer, outcomes, options, began, ended):
+    """One renderer's results: outcomes is [(program, state name, Outcome)]."""
+    tests = {test_name(program, name): test_result(outcome, renderer.env)
+             for program, name, outcome in outcomes}
+    info = renderer.info or {}
+    document = {
+        "__type__": "TestrunResult",
+        "results_version": RESULTS_VERSION,
+        # piglit's summaries tell runs apart by name, so each run has its own.
+        "name": "%s %s" % (renderer.name, time.strftime("%Y-%m-%d %H:%M:%S",
+                                                        time.localtime(began))),
+        "options": {"profile": [GROUP], "env": renderer.env, "fast": options.fast,
+                    "timeout": options.timeout},
+        "info": {"renderer": {"name": renderer.name,
+                              "GL_RENDERER": info.get("renderer", "no GL context"),
+                              "GL_VERSION": info.get("version", ""),
+                              "environment": environment_text(renderer.env)},
+                 "system": {"uname": " ".join(platform.uname())}},
+        "time_elapsed": {"__type__": "TimeAttribute", "start": began, "end": ended},
+        "tests": tests,
+        "totals": totals(tests),
+    }
+    os.makedirs(directory, exist_ok=True)
+    with open(os.path.join(directory, RESULTS_FILE), "w") as f:
+        json.dump(document, f, indent=1)
+
+
+def read(path):
+    """The statuses of a results file, {(program, state name): status}, and
+    the run's name; a file that is not such results raises ResultsError
+    naming it."""
+    try:
+        with open(path) as f:
+            document = json.load(f)
+        tests = document["tests"]
+        statuses = {}
+        for name, result in tests.items():
+            parts = name.split("@")
+            if len(parts) == 3 and parts[0] == GROUP:
+                statuses[(parts[1], parts[2])] = FROM_PIGLIT[result["result"]]
+        return statuses, document.get("name", "")
+    except (OSError, ValueError, KeyError, TypeError, AttributeError) as error:
+        raise ResultsError("%s is not a valid results file (%s: %s)"
+                           % (path, type(error).__name__, error))

@@ -1,0 +1,142 @@
+"""summary.txt, the report in plain text: the renderers, the comparison with
+a baseline (regressions first), a status line per state and renderer with
+the first failing probes or the crash, the renderer differences, the
+frame-rate and instruction tables, the breakdown by status and last the
+line "N passed, N failed" (crash and timeout count as failed). The page
+shares its counts and table rows."""
+
+import os
+
+from .outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
+from .piglit import colour
+
+
+def counts(report):
+    """(passed, failed) over every state on every renderer."""
+    statuses = [o.status for o in report.outcomes.values()]
+    return statuses.count(PASS), sum(statuses.count(s) for s in FAILED)
+
+
+def breakdown(report):
+    statuses = [o.status for o in report.outcomes.values()]
+    return "fail %d, crash %d, timeout %d, skip %d" % tuple(
+        statuses.count(s) for s in (FAIL, CRASH, TIMEOUT, SKIP))
+
+
+def state_lines(report):
+    lines = []
+    for program, built, states in report.programs:
+        if not built:
+            lines.append("%-9s %-10s %s" % ("NOT BUILT", "", program))
+            continue
+        for renderer in report.renderers:
+            for state in states:
+                outcome = report.outcomes.get((renderer.name, state.id))
+                if outcome is None:
+                    continue
+                lines.append("%-9s %-10s %-48s %s" % (outcome.status, renderer.name, state.id,
+                                                      outcome.note))
+                for pixel, expected, observed, ok in outcome.failures()[:4]:
+                    lines.append("%20s pixel %s expected %s observed %s"
+                                 % ("", pixel, colour(expected), colour(observed)))
+                if outcome.status == CRASH and outcome.detail:
+                    lines += ["%20s %s" % ("", l) for l in outcome.detail.split("\n")[1:13]]
+    return lines
+
+
+def comparison_lines(comparison):
+    """The baseline's changes, regressions first."""
+    if comparison is None:
+        return []
+    lines = ["baseline: %s (%s)" % (comparison.baseline.directory, ", ".join(
+        now if now == before else "%s against %s" % (now, before)
+        for now, before in comparison.paired) or "no renderer in common"),
+        "regressions: %d" % len(comparison.regressions)]
+    if comparison.unpaired:
+        lines.insert(1, "not in the baseline: %s" % ", ".join(comparison.unpaired))
+    lines += ["  REGRESSION %-10s %-48s %s -> %s  %s" % (r, "%s/%s" % (p, n), was, now, note)
+              for r, p, n, was, now, note in comparison.regressions]
+    lines.append("fixes: %d" % len(comparison.fixes))
+    lines += ["  FIXED      %-10s %-48s %s -> %s" % (r, "%s/%s" % (p, n), was, now)
+              for r, p, n, was, now in comparison.fixes]
+    lines.append("new states: %d" % len(comparison.new))
+    lines += ["  NEW        %-10s %s/%s" % row for row in comparison.new]
+    lines.append("gone states: %d" % len(comparison.gone))
+    lines += ["  GONE       %-10s %s/%s (was %s)" % row for row in comparison.gone]
+    lines.append("pictures changed beyond the tolerance: %d" % len(comparison.changed))
+    lines += ["  CHANGED    %-10s %-48s %s pixels" % (r, "%s/%s" % (p, n),
+                                                     "the size:" if c is None else c)
+              for r, p, n, c, _ in comparison.changed]
+    return lines + [""]
+
+
+def rate_rows(report):
+    rows = []
+    for (program, renderer), (own, base, size) in sorted(report.rates.items()):
+        ratio = own / base if base else 0.0
+        rows.append((program, renderer, "%dx%d" % size, "%.1f" % own, "%.1f" % base,
+                     "%.3f" % ratio))
+    return rows
+
+
+def object_label(name):
+    if name in ("???", ""):
+        return "(no ELF object: JIT code)"
+    return os.path.basename(name)
+
+
+def instruction_rows(report):
+    """Per program and renderer: instructions per frame, the program's own
+    share, and the largest objects."""
+    rows = []
+    for (program, renderer), (frames, per_object) in sorted(report.instructions.items()):
+        total = sum(per_object.values())
+        if not frames or not total:
+            rows.append((program, renderer, "no complete frame", "", ""))
+            continue
+        own = sum(v for k, v in per_object.items() if os.path.basename(k) == program)
+        top = sorted(per_object.items(), key=lambda kv: -kv[1])[:5]
+        rows.append((program, renderer, "{:,.0f}".format(total),
+                     "%.3f%%" % (100.0 * own / total),
+                     ", ".join("%s %.1f%%" % (object_label(k), 100.0 * v / total)
+                               for k, v in top)))
+    return rows
+
+
+def table_text(header, rows):
+    widths = [max(len(str(r[i])) for r in [header] + rows) for i in range(len(header))]
+    return ["  ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip()
+            for r in [header] + rows]
+
+
+RATE_HEADER = ("program", "renderer", "window", "fps", "clear+swap fps", "ratio")
+INSTRUCTION_HEADER = ("program", "renderer", "instructions/frame", "program's own share",
+                      "largest objects")
+
+
+def renderer_label(renderer):
+    return renderer.info["renderer"] if renderer.info else "no GL context"
+
+
+def text(report):
+    lines = ["Renderer report",
+             "renderers: " + "; ".join("%s = %s" % (r.name, renderer_label(r))
+                                       for r in report.renderers),
+             "tolerance: %d (8-bit readback of %s-bit channels)"
+             % (report.tolerance, "/".join(str(b) for b in report.bits[:3])),
+             ""]
+    lines += comparison_lines(report.comparison)
+    lines += state_lines(report)
+    differing = [(k, v) for k, v in sorted(report.differences.items()) if v[0]]
+    if report.differences:
+        lines += ["", "renderer differences beyond the tolerance: %d of %d states"
+                  % (len(differing), len(report.differences))]
+        lines += ["  %-10s %-48s %s pixels" % (k[0], k[1], v[0]) for k, v in differing]
+    if report.rates:
+        lines += ["", "frame rates"] + ["  " + l for l in table_text(RATE_HEADER,
+                                                                     rate_rows(report))]
+    if report.instructions:
+        lines += ["", "instructions per frame (callgrind)"]
+        lines += ["  " + l for l in table_text(INSTRUCTION_HEADER, instruction_rows(report))]
+    lines += ["", breakdown(report), "%d passed, %d failed" % counts(report)]
+    return "\n".join(lines) + "\n"
