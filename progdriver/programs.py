@@ -96,7 +96,7 @@ class Driver:
             proc = subprocess.Popen(command, cwd=cwd or self.bin_dir,
                                     env=self.program_env(extra),
                                     stdin=subprocess.DEVNULL, stdout=o, stderr=e)
-        return Run(self, proc, workdir, out, err, command)
+        return Run(self, program, proc, workdir, out, err, command)
 
     def start_at(self, program, when, args=(), cwd=None, preload=(), trace=False, env=None):
         """Starts a program whose wall clock stands still at when, a local
@@ -112,11 +112,12 @@ class Driver:
 
 
 class Run:
-    """One running program: its driver, process, command, where its output
-    goes, its files and, once found, its window."""
+    """One running program: its driver, name, process, command, where its
+    output goes, its files and, once found, its window."""
 
-    def __init__(self, driver, proc, workdir, stdout_path, stderr_path, command):
+    def __init__(self, driver, program, proc, workdir, stdout_path, stderr_path, command):
         self.driver = driver
+        self.program = program
         self.proc = proc
         self.workdir = workdir
         self.stdout_path = stdout_path

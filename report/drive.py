@@ -47,19 +47,20 @@ class Record:
         self.end = time.time()
 
 
-def start_program(driver, program, env, tools):
+def start_program(driver, program, env, tools, trace=False):
     """Starts a program with the frame counter, the crash tracer (where gdb
-    is at hand) and the report's extra libraries preloaded; the clock at its
-    fixed time. Returns the run once its window is placed."""
+    is at hand) and the report's extra libraries preloaded, under apitrace
+    if asked; the clock at its fixed time. Returns the run once its window
+    is placed and it has drawn a few frames."""
     title, _, place = next((q[1], q[2], q[3]) for q in st.PROGRAMS if q[0] == program)
     env = dict(env)
     if shutil.which("gdb"):
         env["CRASHTRACE_GDB"] = shutil.which("gdb")
     tools = ("swapcount", "crashtrace") + tuple(tools)
     if program == "tembrel":
-        run = driver.start_at("tembrel", st.CLOCK_TIME, preload=tools, env=env)
+        run = driver.start_at("tembrel", st.CLOCK_TIME, preload=tools, env=env, trace=trace)
     else:
-        run = driver.start(program, preload=tools, env=env)
+        run = driver.start(program, preload=tools, env=env, trace=trace)
     try:
         p.find_window(run, title)
         if place is not None:
@@ -69,11 +70,34 @@ def start_program(driver, program, env, tools):
             # The field moves every frame: let the stars leave their first
             # places before the picture.
             p.wait_swaps(run, 10)
-    except Exception:
-        if run.proc.poll() is None:
+    except Exception as error:
+        if not isinstance(error, p.ProgramEnded):
             p.kill(run)
+        error.run = run
         raise
     return run
+
+
+def show(run, current, state, record):
+    """Brings a running program from where it is (current, its menu
+    settings) to the state, and takes the state's picture and frame count
+    into record. A menu state is its one choice, even of the entry already
+    marked; a combination skips what is set."""
+    record.pid, record.command = run.proc.pid, " ".join(run.command)
+    record.marks = p.output_marks(run)
+    for row in state.entries:
+        if not state.combination or current[st.MENU[row][1]] != st.MENU[row][2]:
+            choose(run, current, row)
+    p.wait_swaps(run, 3)
+    if state.program == "quenby":
+        record.image, record.count = p.freeze(run)
+    else:
+        record.image, record.count = p.capture(run), p.swaps(run)
+
+
+def choose(run, current, row):
+    menus.choose(run, row, st.menu_size(run.program))
+    current[st.MENU[row][1]] = st.MENU[row][2]
 
 
 def walk(driver, program, states, env, tools, log, picture):
@@ -83,7 +107,6 @@ def walk(driver, program, states, env, tools, log, picture):
     starts a fresh one. Any other trouble (a lost click, say) gets one more
     try in a fresh process. Each process ends with Esc, and must then end
     with status 1: another end counts against its last state."""
-    entries = st.menu_size(program)
     pending = list(states)
     records, retried = [], set()
     run = current = last = None
@@ -95,45 +118,21 @@ def walk(driver, program, states, env, tools, log, picture):
                 last = None
                 run = start_program(driver, program, env, tools)
                 current = dict(st.START.get(program, {}))
-            record.pid, record.command = run.proc.pid, " ".join(run.command)
-            record.marks = p.output_marks(run)
-            # A menu state is its one choice, even of the entry already
-            # marked; a combination skips what is set.
-            for row in state.entries:
-                if not state.combination or current[st.MENU[row][1]] != st.MENU[row][2]:
-                    choose(run, current, row, entries)
-            p.wait_swaps(run, 3)
-            if program == "quenby":
-                record.image, record.count = p.freeze(run)
-            else:
-                record.image, record.count = p.capture(run), p.swaps(run)
+            show(run, current, state, record)
             picture(record)
             for row in state.restore(pending[0] if pending else None):
-                choose(run, current, row, entries)
+                choose(run, current, row)
+            keep_output(record, run)
             record.settle()
             last = record
-        except p.ProgramEnded as error:
-            keep_output(record, error.run)
-            ended(record, error.run)
+        except Exception as error:      # noqa: BLE001 - settled per state
+            failed(record, getattr(error, "run", run), error)
             run = None
-        except p.NoProgress as error:
-            if run is not None:
-                keep_output(record, run)
-                p.kill(run)
-            record.settle(TIMEOUT, str(error), detail(str(error), record.err))
-            run = None
-        except Exception as error:      # noqa: BLE001 - the driving, not the program
-            if run is not None:
-                p.kill(run)
-            run = None
-            if state.name not in retried:
+            if record.status == FAIL and state.name not in retried:
                 retried.add(state.name)
                 pending.insert(0, state)
                 log("  %s: %s; once more" % (state.id, error))
                 continue
-            record.settle(FAIL, "could not be driven: %s" % error)
-        else:
-            keep_output(record, run)
         records.append(record)
         log("  %s%s" % (state.id, " " + record.status if record.status else ""))
         if run is not None and not pending:
@@ -141,14 +140,48 @@ def walk(driver, program, states, env, tools, log, picture):
     return records
 
 
-def choose(run, current, row, entries):
-    menus.choose(run, row, entries)
-    current[st.MENU[row][1]] = st.MENU[row][2]
+def one_state(driver, program, state, env, tools, trace=False):
+    """One state in a process of its own, from start to Esc, as the piglit
+    profile and the trace recording want it: (Record, the run). Trouble
+    driving it gets one more try."""
+    for attempt in range(2):
+        record = Record(state)
+        run = None
+        try:
+            run = start_program(driver, program, env, tools, trace)
+            show(run, dict(st.START.get(program, {})), state, record)
+            keep_output(record, run)
+            record.settle()
+            finish(run, record)
+            return record, run
+        except Exception as error:      # noqa: BLE001 - settled as the state's status
+            run = getattr(error, "run", run)
+            failed(record, run, error)
+            if record.status != FAIL or attempt:
+                return record, run
+
+
+def failed(record, run, error):
+    """Settles a state whose driving raised error. A program that ended is a
+    crash, or a skip where it never showed its window and freeglut said why
+    (no visual, no context); one that made no progress is killed and times
+    out; other trouble (the driving's, not the program's) fails the state.
+    The run is over either way."""
+    if isinstance(error, p.ProgramEnded):
+        keep_output(record, error.run)
+        ended(record, error.run)
+        return
+    if run is not None:
+        keep_output(record, run)
+        p.kill(run)
+    if isinstance(error, p.NoProgress):
+        record.settle(TIMEOUT, str(error), detail(str(error), record.err))
+    else:
+        record.settle(FAIL, "could not be driven: %s" % error)
 
 
 def ended(record, run):
-    """A program that ended under way: SKIP where it never showed its window
-    and freeglut said why (no visual, no context), else CRASH."""
+    """A program that ended under way."""
     record.returncode = run.proc.returncode
     text = p.stderr(run)
     reason = [line for line in text.split("\n") if line.startswith("freeglut")]
@@ -170,8 +203,7 @@ def gdb_output(run):
 def keep_output(record, run):
     """The program's output while the state was shown; all of it for a
     program that ended before the state began."""
-    if run is not None:
-        record.out, record.err = p.output_since(run, record.marks or (0, 0))
+    record.out, record.err = p.output_since(run, record.marks or (0, 0))
 
 
 def finish(run, last):

@@ -16,11 +16,12 @@ import tempfile
 import time
 
 from expected import judge, probes
+from progdriver import images
 from progdriver.programs import Driver
 from progdriver.xserver import XServer
 
 from . import baseline, drive, junit, options as opts, page, pictures, piglit, references
-from . import summary
+from . import summary, traces
 from . import renderers as rd
 from . import states as st
 from .outcome import SKIP, Outcome
@@ -41,6 +42,7 @@ class Report:
         self.references = {}         # state id -> (differing pixels or None, reference png)
         self.differences = {}        # (renderer, state id) -> (differing pixels, diff png)
         self.comparison = None       # baseline.Comparison with --baseline
+        self.traces = []             # [traces.Trace] with --traces
         self.rates = {}              # (program, renderer) -> (fps, baseline fps, size)
         self.instructions = {}       # (program, renderer) -> (frames, {object: Ir per frame})
         self.sheet = None
@@ -165,7 +167,9 @@ def run_report(report, driver, tools):
 
     references.compare_renderers(report)
     references.check_references(report)
-    for renderer in working:
+    if options.traces:
+        record_traces(report, driver, tools, working, texels)
+    for renderer in [] if options.no_rates else working:
         for program, built, _ in report.programs:
             if not built:
                 continue
@@ -222,6 +226,52 @@ def pictures_of(report, driver, renderer, env, tools, program, states, texels):
         outcome.start, outcome.end = record.start, record.end
         outcome.command = command_text(record, env)
         report.outcomes[(renderer, record.state.id)] = outcome
+
+
+def record_traces(report, driver, tools, working, texels):
+    """Every state's trace, recorded on the first renderer that works, then
+    replayed on each; the replays run two at a time, beside nothing else."""
+    directory = os.path.join(report.out, "traces")
+    if not working:
+        return
+    log("traces on %s" % working[0].name)
+    for program, built, states in report.programs:
+        if built:
+            for state in states:
+                trace = traces.record(driver, state, working[0].env, tools, directory)
+                log("  %s %s" % (trace.path, trace.error or "%d bytes" % trace.size))
+                report.traces.append(trace)
+    jobs = [(trace, renderer) for renderer in working for trace in report.traces
+            if not trace.error]
+    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        for trace, renderer, error in pool.map(
+                lambda job: replayed(report, directory, job[0], job[1], texels), jobs):
+            if error:
+                log("  replay of %s on %s: %s" % (trace.path, renderer.name, error))
+    traces.write_yaml(os.path.join(directory, "traces.yml"), report.traces, working)
+
+
+def replayed(report, directory, trace, renderer, texels):
+    """Replays one trace on one renderer and judges the frame it draws as
+    the capture was judged, noting how far it is from the capture."""
+    state = trace.state
+    kept = "replay/%s/%s/%s.png" % (renderer.name, state.program, state.name)
+    try:
+        checksum = traces.replay(directory, trace, renderer, os.path.join(report.out, kept))
+    except RuntimeError as error:
+        trace.error = str(error)
+        return trace, renderer, error
+    image = images.load(os.path.join(report.out, kept))
+    trace.checksums[renderer.name] = checksum
+    trace.pictures[renderer.name] = kept
+    trace.verdicts[renderer.name] = judge.judge(state.program, state.settings, image,
+                                                trace.frames, report.tolerance, texels)
+    captured = report.pictures.get((renderer.name, state.id))
+    if captured and state.program != "quenby":
+        # The starfield moves on every frame: its replay shows another one.
+        trace.differences[renderer.name] = pictures.differing(
+            image, images.load(os.path.join(report.out, captured[0])), report.tolerance)
+    return trace, renderer, None
 
 
 def command_text(record, env):

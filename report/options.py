@@ -45,6 +45,12 @@ def parse(argv, doc):
     parser.add_argument("--preload", action="append", default=[],
                         help="one more library to preload into every program: a path, or "
                              "a name in the build's preload directory (e.g. fogbreak)")
+    parser.add_argument("--no-rates", action="store_true",
+                        help="leave out the frame-rate table of each program's start state")
+    parser.add_argument("--traces", action="store_true",
+                        help="also record every state as an apitrace trace under traces/, "
+                             "with traces.yml for piglit's replayer, and replay each on "
+                             "every renderer")
     parser.add_argument("--callgrind", action="store_true",
                         help="also measure each program's share of a frame's instructions")
     parser.add_argument("--update-reference", action="store_true",

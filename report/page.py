@@ -8,7 +8,7 @@ import html
 import os
 
 from .summary import (INSTRUCTION_HEADER, RATE_HEADER, breakdown, colour, counts,
-                      instruction_rows, rate_rows, renderer_label)
+                      difference_note, instruction_rows, rate_rows, renderer_label)
 
 STYLE = """
 body { font-family: sans-serif; margin: 1em 2em; }
@@ -50,10 +50,30 @@ def image_cell(path, caption=""):
             % (esc(path), esc(path), esc(caption)))
 
 
+def trace_link(trace):
+    if trace is None:
+        return ""
+    if not trace.size:
+        return "<br>trace: %s" % esc(trace.error.split("\n")[0])
+    return '<br><a href="traces/%s">trace</a> (%d kB)' % (esc(trace.path), trace.size // 1024)
+
+
+def replay_cell(trace, renderer):
+    """The frame the trace's replay drew on a renderer, with the model's
+    verdict on it and its distance from the capture."""
+    if trace is None or renderer not in trace.pictures:
+        return ""
+    verdict = trace.verdicts[renderer]
+    return image_cell(trace.pictures[renderer], "replayed on %s: %s %s%s" % (
+        renderer, verdict.status, verdict.note, difference_note(trace, renderer)))
+
+
 def state_row(report, state):
-    cells = ["<td><b>%s</b><br><code>%s</code>%s</td>"
+    trace = next((t for t in report.traces if t.state.id == state.id), None)
+    cells = ["<td><b>%s</b><br><code>%s</code>%s%s</td>"
              % (esc(state.label), esc(state.id),
-                "<br>menu rows %s" % esc(state.entries) if state.entries else "")]
+                "<br>menu rows %s" % esc(state.entries) if state.entries else "",
+                trace_link(trace))]
     first = report.renderers[0].name
     for renderer, _, _ in report.renderers:
         picture = report.pictures.get((renderer, state.id))
@@ -63,6 +83,7 @@ def state_row(report, state):
             if count is not None:
                 caption += ": %s pixels differ from %s" % (count, first)
         cells.append(image_cell(picture and picture[0], caption))
+        cells.append(replay_cell(trace, renderer))
         if renderer != first:
             _, diff = report.differences.get((renderer, state.id), (None, None))
             cells.append(image_cell(diff, "difference" if diff else "no difference"))

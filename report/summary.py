@@ -70,6 +70,44 @@ def comparison_lines(comparison):
     return lines + [""]
 
 
+def trace_lines(report):
+    """The traces' total size, and per renderer how their replays fared: the
+    model's verdict on the replayed frame and any difference from the
+    capture beyond the tolerance."""
+    if not report.traces:
+        return []
+    size = sum(t.size for t in report.traces)
+    lines = ["", "traces: %d in traces/, %.1f MB in all; expectations in traces/traces.yml"
+             % (sum(1 for t in report.traces if t.size), size / 1e6)]
+    for trace in report.traces:
+        if trace.error:
+            lines.append("  ERROR      %-48s %s" % (trace.state.id, trace.error.split("\n")[0]))
+    for renderer in report.renderers:
+        replays = [t for t in report.traces if renderer.name in t.verdicts]
+        if not replays:
+            continue
+        judged = [t.verdicts[renderer.name].status for t in replays]
+        differ = [t for t in replays if t.differences.get(renderer.name)]
+        lines.append("  replayed on %s: %d pass, %d fail; %d differ from the capture"
+                     % (renderer.name, judged.count("PASS"), judged.count("FAIL"), len(differ)))
+        for trace in replays:
+            verdict = trace.verdicts[renderer.name]
+            if verdict.status != "PASS" or trace.differences.get(renderer.name):
+                lines.append("    %-9s %-48s %s%s" % (verdict.status, trace.state.id,
+                                                      verdict.note,
+                                                      difference_note(trace, renderer.name)))
+    return lines
+
+
+def difference_note(trace, renderer):
+    """How far a replay on a renderer (by name) is from the capture; nothing
+    for the starfield, whose replay shows another frame."""
+    if renderer not in trace.differences:
+        return ""
+    count = trace.differences[renderer]
+    return "; %s pixels differ from the capture" % ("the size:" if count is None else count)
+
+
 def rate_rows(report):
     rows = []
     for (program, renderer), (own, base, size) in sorted(report.rates.items()):
@@ -132,6 +170,7 @@ def text(report):
         lines += ["", "renderer differences beyond the tolerance: %d of %d states"
                   % (len(differing), len(report.differences))]
         lines += ["  %-10s %-48s %s pixels" % (k[0], k[1], v[0]) for k, v in differing]
+    lines += trace_lines(report)
     if report.rates:
         lines += ["", "frame rates"] + ["  " + l for l in table_text(RATE_HEADER,
                                                                      rate_rows(report))]

@@ -7,11 +7,12 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 # renderer), GoogleTest, and for running with no screen and testing: Xvfb,
 # xdotool, xwininfo, apitrace, ImageMagick, faketime, clang for the fuzzer,
 # valgrind for the report's instruction counts, gdb for its crash backtraces,
-# and piglit with a JUnit reader, which read the report's results.
+# piglit with a JUnit reader, which read the report's results, and what
+# piglit's trace replayer imports besides.
 PACKAGES="build-essential cmake pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev
 libgl1-mesa-dri libglx-mesa0 libgtest-dev python3 xvfb xauth xdotool x11-utils
 apitrace imagemagick faketime clang libclang-rt-14-dev valgrind gdb
-piglit python3-junitparser"
+piglit python3-junitparser python3-packaging python3-requests python3-yaml python3-pil"
 
 install_packages() {
     missing=""

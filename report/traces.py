@@ -1,0 +1,134 @@
+"""Every state as a replayable apitrace trace, for driver CI's trace jobs:
+each state recorded once in a process of its own (start, the menu choice, a
+few frames, Esc, or the clock at its fixed time), cut to the frames it
+needs, and replayed headless with piglit's replayer on every renderer of the
+run, which gives the checksum of the last frame that traces.yml expects for
+that renderer's device, and the picture that the state's model judges."""
+
+import glob
+import json
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+
+from . import drive
+
+# The frames a trace keeps: the first, which makes the context and the
+# textures, and the last few, which show the state; each frame of the
+# programs sends the whole render state again.
+LAST_FRAMES = 3
+DEVICES = {"llvmpipe": "gl-vmware-llvmpipe", "softpipe": "gl-vmware-softpipe",
+           "zink": "gl-zink", "virpipe": "gl-virgl", "d3d12": "gl-d3d12"}
+SYSTEM_PYTHON = "/usr/bin/python3"
+
+
+def device_name(renderer_name):
+    """The replayer's name for a renderer's device, as trace CI names them."""
+    return DEVICES.get(renderer_name, "gl-" + renderer_name)
+
+
+def replayer():
+    """piglit's replayer and its source directory, or (None, None)."""
+    found = sorted(glob.glob("/usr/lib/*/piglit/bin/replayer.py"))
+    if not found:
+        return None, None
+    return found[0], os.path.dirname(os.path.dirname(found[0]))
+
+
+class Trace:
+    """A state's trace: its path under the traces directory, its size, the
+    frames the program drew, and per renderer the replay's checksum,
+    picture and verdict."""
+
+    def __init__(self, state, path):
+        self.state = state
+        self.path = path                # relative to the traces directory
+        self.size = 0
+        self.frames = 0
+        self.error = ""
+        self.checksums = {}             # renderer -> md5 of the last frame
+        self.pictures = {}              # renderer -> picture path, relative to the report
+        self.verdicts = {}              # renderer -> Verdict of the replayed frame
+        self.differences = {}           # renderer -> pixels that differ from the capture
+
+
+def record(driver, state, env, tools, directory):
+    """Records one state under apitrace into directory/<program>/<state>.trace."""
+    trace = Trace(state, "%s/%s.trace" % (state.program, state.name))
+    result, run = drive.one_state(driver, state.program, state, env, tools, trace=True)
+    if result.status is not None:
+        trace.error = "%s while recording: %s" % (result.status, result.note)
+        return trace
+    target = os.path.join(directory, trace.path)
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    trace.frames = swap_count(run.file("calls.trace"))
+    keep = "0" if trace.frames <= 1 else "0,%d-%d" % (max(1, trace.frames - LAST_FRAMES),
+                                                       trace.frames - 1)
+    trimmed = subprocess.run(["apitrace", "trim", "--frames=" + keep, "-o", target,
+                              run.file("calls.trace")], capture_output=True, timeout=120)
+    if trimmed.returncode != 0:
+        trace.error = "apitrace trim failed: %s" % trimmed.stderr.decode(errors="replace")
+        return trace
+    trace.size = os.path.getsize(target)
+    shutil.rmtree(run.workdir, ignore_errors=True)
+    return trace
+
+
+def swap_count(path):
+    """The complete frames of a trace: its buffer swaps."""
+    listing = subprocess.run(["apitrace", "dump", "--calls=frame", path], capture_output=True,
+                             timeout=120).stdout.decode(errors="replace")
+    return sum(1 for line in listing.split("\n")
+               if "SwapBuffers(" in line and "// incomplete" not in line)
+
+
+def replay(directory, trace, renderer, picture_path):
+    """Replays a trace headless on a renderer with the replayer's own
+    comparison, against a checksum no frame has, which makes it print the
+    frame's checksum and keep its picture, which goes to picture_path.
+    Returns the checksum, or raises RuntimeError with the replayer's
+    output."""
+    script, source = replayer()
+    if script is None:
+        raise RuntimeError("piglit's replayer is not installed")
+    results = tempfile.mkdtemp(prefix="replay-")
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    env.update(renderer.env)
+    # eglretrace would still connect to an X server without this.
+    env.update(PIGLIT_SOURCE_DIR=source, WAFFLE_PLATFORM="surfaceless_egl")
+    try:
+        done = subprocess.run([SYSTEM_PYTHON, script, "compare", "trace",
+                               "-d", device_name(renderer.name), "-p", directory,
+                               "-o", results, trace.path, "none"],
+                              env=env, capture_output=True, timeout=300)
+        output = done.stdout.decode(errors="replace")
+        checksum = re.search(r"actual: ([0-9a-f]{32})", output)
+        line = re.search(r"^PIGLIT: (.*)$", output, re.M)
+        picture = json.loads(line.group(1))["images"][0]["image_render"] if line else None
+        if not checksum or not picture:
+            raise RuntimeError("the replay gave no frame: %s" % (output + done.stderr.decode(
+                errors="replace"))[-1500:])
+        os.makedirs(os.path.dirname(picture_path), exist_ok=True)
+        shutil.move(picture, picture_path)
+        return checksum.group(1)
+    finally:
+        shutil.rmtree(results, ignore_errors=True)
+
+
+def write_yaml(path, traces, renderers):
+    """traces.yml in the replayer's description format: a traces: list of
+    path and expectations, each expectation a device and its checksum."""
+    lines = ["traces:"]
+    for trace in traces:
+        if not trace.checksums:
+            continue
+        lines += ["  - path: %s" % trace.path, "    expectations:"]
+        for renderer in renderers:
+            if renderer.name in trace.checksums:
+                lines += ["      - device: %s" % device_name(renderer.name),
+                          "        checksum: %s" % trace.checksums[renderer.name]]
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")

@@ -1,0 +1,97 @@
+"""Every state as a replayable trace: a --fast --traces run of a few states
+of each program on llvmpipe and softpipe, whose traces piglit's own
+replayer, headless with no X server, passes against the checksums that
+traces.yml gives for the renderer they were made on, and fails on the other
+renderer exactly where the two checksums differ. A preloaded library cannot
+reach into the replayer, which opens the GL itself: the renderer chosen is
+the fault to find here."""
+
+import concurrent.futures
+import os
+import subprocess
+import tempfile
+import unittest
+
+import harness as h
+from report import traces
+from test_report import report_command
+
+STATES = r"vorntest5/(start|m00|m13|c-fog-exp2\+texenv-modulate)|vorntest/m0[01]|fendrik|tembrel|quenby"
+DEVICES = {"llvmpipe": "gl-vmware-llvmpipe", "softpipe": "gl-vmware-softpipe"}
+
+
+def replayer(*args, renderer="llvmpipe"):
+    """Runs piglit's replayer headless on a renderer: (exit status, output)."""
+    script, source = traces.replayer()
+    env = dict(os.environ, PIGLIT_SOURCE_DIR=source, WAFFLE_PLATFORM="surfaceless_egl",
+               GALLIUM_DRIVER=renderer)
+    env.pop("DISPLAY", None)
+    done = subprocess.run([traces.SYSTEM_PYTHON, script] + list(args), env=env,
+                          capture_output=True, text=True, timeout=300)
+    return done.returncode, done.stdout + done.stderr
+
+
+class Traces(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        cls.out = os.path.join(h.ARTIFACT_DIR, "report-traces")
+        cls.result = report_command(cls.out, "--renderers", "llvmpipe,softpipe", "--traces",
+                                    "--no-rates", "--states", STATES)
+        cls.db = os.path.join(cls.out, "traces")
+        cls.yaml = os.path.join(cls.db, "traces.yml")
+        # The expectations as the replayer itself reads them from traces.yml.
+        _, listing = replayer("query", "-y", cls.yaml, "traces")
+        cls.paths = [line.strip() for line in listing.splitlines() if line.strip()]
+        cls.expected = {}
+        for path in cls.paths:
+            for renderer, device in DEVICES.items():
+                _, checksum = replayer("query", "-y", cls.yaml, "checksum", "-d", device, path)
+                cls.expected[(path, renderer)] = checksum.strip()
+
+    def compare(self, path, renderer, expected_on):
+        status, output = replayer("compare", "trace", "-d", DEVICES[renderer], "-p", self.db,
+                                  "-o", tempfile.mkdtemp(prefix="replayed-"), path,
+                                  self.expected[(path, expected_on)], renderer=renderer)
+        return status, output
+
+    def test_every_trace_replays_to_its_expected_checksum(self):
+        self.assertEqual(self.result.returncode, 0, self.result.stderr.decode()[-2000:])
+        programs = {path.split("/")[0] for path in self.paths}
+        self.assertEqual(programs, {"vorntest5", "vorntest", "fendrik", "tembrel", "quenby"})
+        self.assertEqual(len(self.paths), 9)
+        jobs = [(path, renderer, expected_on) for path in self.paths
+                for renderer, expected_on in (("llvmpipe", "llvmpipe"), ("softpipe", "softpipe"),
+                                              ("softpipe", "llvmpipe"))]
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            results = dict(zip(jobs, pool.map(lambda job: self.compare(*job), jobs)))
+        for (path, renderer, expected_on), (status, output) in results.items():
+            with self.subTest(path=path, renderer=renderer, expected_on=expected_on):
+                same = self.expected[(path, renderer)] == self.expected[(path, expected_on)]
+                # 0: the checksum matched; 2: the replayer's fail.
+                self.assertEqual(status, 0 if same else 2, output[-1500:])
+        # Both outcomes were seen: softpipe draws some states bit for bit as
+        # llvmpipe does (the starfield's smoothed points), others not.
+        differ = {path for path in self.paths
+                  if self.expected[(path, "softpipe")] != self.expected[(path, "llvmpipe")]}
+        self.assertTrue(differ)
+        self.assertTrue(set(self.paths) - differ)
+
+    def test_traces_are_small_and_the_replays_judged(self):
+        sizes = [os.path.getsize(os.path.join(self.db, path)) for path in self.paths]
+        # The first frame (with the textures) and the last few only.
+        self.assertLess(max(sizes), 400 * 1024)
+        with open(os.path.join(self.out, "summary.txt")) as f:
+            summary = f.read()
+        self.assertIn("traces: 9 in traces/, %.1f MB in all" % (sum(sizes) / 1e6), summary)
+        for renderer in DEVICES:
+            self.assertIn("replayed on %s: 9 pass, 0 fail; 0 differ from the capture"
+                          % renderer, summary)
+        with open(os.path.join(self.out, "index.html")) as f:
+            page = f.read()
+        self.assertIn('href="traces/vorntest5/start.trace"', page)
+        self.assertIn('src="replay/softpipe/quenby/start.png"', page)
+
+
+if __name__ == "__main__":
+    unittest.main()
