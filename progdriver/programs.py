@@ -208,6 +208,36 @@ def wait_swaps(run, count, timeout=None):
         now = swaps(run)
 
 
+def next_frame(run):
+    """(frame count, time) at the next new frame, polled closely so that a
+    measurement starts and ends on a frame's boundary."""
+    stall = run.driver.timeout
+    first = swaps(run)
+    since = time.time()
+    while True:
+        now = swaps(run)
+        if now != first:
+            return now, time.time()
+        check_alive(run, "while frames were counted")
+        if time.time() - since > stall:
+            raise NoProgress("no new frame for %g s while frames were counted" % stall)
+        time.sleep(0.001)
+
+
+def frame_rates(run, windows, seconds):
+    """Frames per second in back-to-back windows of at least seconds each,
+    counted from outside by the swap counter, from frame boundary to frame
+    boundary."""
+    rates = []
+    count, begin = next_frame(run)
+    for _ in range(windows):
+        time.sleep(seconds)
+        last, end = next_frame(run)
+        rates.append((last - count) / (end - begin))
+        count, begin = last, end
+    return rates
+
+
 def frames_stop(run, quiet=0.7, timeout=5):
     """True once no frame has been drawn for quiet seconds."""
     deadline = time.time() + timeout

@@ -4,9 +4,7 @@ with what became of every state; frame counts; and the instructions of a
 frame under callgrind."""
 
 import os
-import re
 import shutil
-import subprocess
 import time
 
 from progdriver import menus
@@ -16,6 +14,10 @@ from . import states as st
 from .outcome import CRASH, FAIL, SKIP, TIMEOUT, detail
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+# A state's cost: the median frame rate of three windows of 0.3 s at least,
+# whose spread shows the noise.
+COST_WINDOWS = 3
+COST_SECONDS = 0.3
 
 def built(driver, program):
     return os.access(os.path.join(driver.bin_dir, program), os.X_OK)
@@ -41,6 +43,7 @@ class Record:
         self.start = time.time()
         self.end = self.start
         self.marks = None
+        self.rates = []             # frames per second in each window measured
 
     def settle(self, status=None, note="", detail=""):
         self.status, self.note, self.detail = status, note, detail
@@ -78,18 +81,23 @@ def start_program(driver, program, env, tools, trace=False):
     return run
 
 
-def show(run, current, state, record):
+def enter(run, current, state, record):
     """Brings a running program from where it is (current, its menu
-    settings) to the state, and takes the state's picture and frame count
-    into record. A menu state is its one choice, even of the entry already
-    marked; a combination skips what is set."""
+    settings) to the state and lets it draw a few frames there. A menu state
+    is its one choice, even of the entry already marked; a combination
+    skips what is set."""
     record.pid, record.command = run.proc.pid, " ".join(run.command)
     record.marks = p.output_marks(run)
     for row in state.entries:
         if not state.combination or current[st.MENU[row][1]] != st.MENU[row][2]:
             choose(run, current, row)
     p.wait_swaps(run, 3)
-    if state.program == "quenby":
+
+
+def take(run, record):
+    """The state's picture and frame count; the starfield's from the stopped
+    program, as it moves every frame."""
+    if run.program == "quenby":
         record.image, record.count = p.freeze(run)
     else:
         record.image, record.count = p.capture(run), p.swaps(run)
@@ -100,13 +108,16 @@ def choose(run, current, row):
     current[st.MENU[row][1]] = st.MENU[row][2]
 
 
-def walk(driver, program, states, env, tools, log, picture):
+def walk(driver, program, states, env, tools, log, picture, quiet=None):
     """Takes the program through every state, handing each picture to
-    picture(record) as it comes; returns a Record per state. One process
-    serves state after state; a crash or a hang ends it, and the next state
-    starts a fresh one. Any other trouble (a lost click, say) gets one more
-    try in a fresh process. Each process ends with Esc, and must then end
-    with status 1: another end counts against its last state."""
+    picture(record) as it comes; returns a Record per state. Given quiet, a
+    function that returns once the caller's own work is done, the frame
+    rate in each state is measured too, before the picture, with the
+    machine to itself. One process serves state after state; a crash or a
+    hang ends it, and the next state starts a fresh one. Any other trouble
+    (a lost click, say) gets one more try in a fresh process. Each process
+    ends with Esc, and must then end with status 1: another end counts
+    against its last state."""
     pending = list(states)
     records, retried = [], set()
     run = current = last = None
@@ -118,7 +129,11 @@ def walk(driver, program, states, env, tools, log, picture):
                 last = None
                 run = start_program(driver, program, env, tools)
                 current = dict(st.START.get(program, {}))
-            show(run, current, state, record)
+            enter(run, current, state, record)
+            if quiet is not None:
+                quiet()
+                record.rates = p.frame_rates(run, COST_WINDOWS, COST_SECONDS)
+            take(run, record)
             picture(record)
             for row in state.restore(pending[0] if pending else None):
                 choose(run, current, row)
@@ -149,7 +164,8 @@ def one_state(driver, program, state, env, tools, trace=False):
         run = None
         try:
             run = start_program(driver, program, env, tools, trace)
-            show(run, dict(st.START.get(program, {})), state, record)
+            enter(run, dict(st.START.get(program, {})), state, record)
+            take(run, record)
             keep_output(record, run)
             record.settle()
             finish(run, record)
@@ -229,11 +245,8 @@ def finish(run, last):
 def frame_rate(run, seconds):
     """Frames per second counted from outside by the preloaded swap counter,
     after a few frames to settle."""
-    p.wait_swaps(run, 5, timeout=60)
-    first, begin = p.swaps(run), time.time()
-    time.sleep(seconds)
-    last, end = p.swaps(run), time.time()
-    return (last - first) / (end - begin)
+    p.wait_swaps(run, 5)
+    return p.frame_rates(run, 1, seconds)[0]
 
 
 def measure_rates(driver, program, env, tools, seconds):
@@ -255,84 +268,3 @@ def measure_rates(driver, program, env, tools, seconds):
     finally:
         p.kill(base)
     return own, baseline, (width, height)
-
-
-# Instructions per frame ---------------------------------------------------------
-
-def callgrind_frames(driver, program, env, workdir, preload=(), frames=5, warmup=10,
-                     timeout=300):
-    """Runs the program under callgrind with one profile dump at the start of
-    every glutSwapBuffers (one per frame in every program; glXSwapBuffers
-    would match the GL dispatch stub as well), so each dump after the first
-    holds one frame. The first frames compile llvmpipe's shaders and are left
-    out; returns the paths of the next complete frame dumps. llvmpipe is
-    asked to rasterise on the program's own thread, so no worker thread's
-    work falls outside the frame it belongs to."""
-    os.makedirs(workdir, exist_ok=True)
-    out = os.path.join(workdir, "callgrind.out")
-    command = ["valgrind", "--tool=callgrind", "--dump-before=glutSwapBuffers",
-               "--callgrind-out-file=" + out, os.path.join(driver.bin_dir, program)]
-    # The swap counter is left out (nothing counts frames here but the
-    # dumps); the clock runs at its fixed time as in its picture.
-    libs = list(preload)
-    run_env = dict(env)
-    if program == "tembrel":
-        run_env.update(FAKETIME=st.CLOCK_TIME, FAKETIME_NO_CACHE="1",
-                       FAKETIME_DONT_FAKE_MONOTONIC="1", TZ="UTC")
-        libs.insert(0, p.FAKETIME_LIB)
-    if libs:
-        run_env["LD_PRELOAD"] = ":".join(libs)
-    run_env["LP_NUM_THREADS"] = "0"
-    with open(os.path.join(workdir, "valgrind.log"), "wb") as log:
-        proc = subprocess.Popen(command, cwd=driver.bin_dir, env=driver.program_env(run_env),
-                                stdin=subprocess.DEVNULL, stdout=log, stderr=log)
-    deadline = time.time() + timeout
-    # Dumps are numbered from 1; dump n + 1 closes frame n.
-    def dumps():
-        return sorted((int(m.group(1)), f) for f in os.listdir(workdir)
-                      for m in [re.match(r"callgrind\.out\.(\d+)$", f)] if m)
-    try:
-        while len(dumps()) < warmup + frames + 2 and time.time() < deadline \
-                and proc.poll() is None:
-            time.sleep(0.5)
-    finally:
-        proc.kill()
-        proc.wait()
-    # The newest dump may be half written.
-    done = dumps()[1 + warmup:-1]
-    return [os.path.join(workdir, f) for _, f in done][:frames]
-
-
-def parse_callgrind(path):
-    """Self cost (instructions) per ELF object in one callgrind dump. The
-    line after a "calls=" line is the inclusive cost of that call, which the
-    callee's own lines already count, so it is skipped."""
-    names, costs = {}, {}
-    current, skip = None, False
-    with open(path, errors="replace") as f:
-        for line in f:
-            if skip:
-                skip = False
-                continue
-            if line.startswith("ob="):
-                current = object_name(names, line[3:].strip())
-            elif line.startswith("calls="):
-                skip = True
-            elif line.startswith(("cob=", "cfi=", "cfl=", "cfn=")):
-                if line.startswith("cob="):
-                    object_name(names, line[4:].strip())
-            elif line[:1].isdigit() or line[:1] in "+-*":
-                parts = line.split()
-                if len(parts) >= 2 and current is not None:
-                    costs[current] = costs.get(current, 0) + int(parts[1])
-    return costs
-
-
-def object_name(names, text):
-    """Callgrind compresses names: "(3) /path" the first time, "(3)" after."""
-    match = re.match(r"\((\d+)\)\s*(.*)$", text)
-    if not match:
-        return text
-    if match.group(2):
-        names[match.group(1)] = match.group(2)
-    return names.get(match.group(1), text)

@@ -20,7 +20,8 @@ from progdriver import images
 from progdriver.programs import Driver
 from progdriver.xserver import XServer
 
-from . import baseline, drive, junit, options as opts, page, pictures, piglit, references
+from . import baseline, callgrind, drive, junit, options as opts, page, pictures, piglit
+from . import costs, references
 from . import summary, traces
 from . import renderers as rd
 from . import states as st
@@ -108,6 +109,8 @@ def run(options):
                                              report.tolerance, report.left_out)
     report.seconds = time.time() - report.began
     write_results(report)
+    if options.costs:
+        costs.write_csv(os.path.join(out, "costs.csv"), costs.rows(report))
     text = summary.text(report)
     with open(os.path.join(out, "summary.txt"), "w") as f:
         f.write(text)
@@ -165,6 +168,7 @@ def run_report(report, driver, tools):
             pictures_of(report, driver, renderer.name, renderer.env, tools, program, states,
                         texels)
 
+    costs.assign_ratios(report.outcomes)
     references.compare_renderers(report)
     references.check_references(report)
     if options.traces:
@@ -213,7 +217,9 @@ def pictures_of(report, driver, renderer, env, tools, program, states, texels):
     with concurrent.futures.ThreadPoolExecutor(max_workers=1) as worker:
         jobs = []
         records = drive.walk(driver, program, states, env, tools, log,
-                             lambda record: jobs.append(worker.submit(judged, record)))
+                             lambda record: jobs.append(worker.submit(judged, record)),
+                             (lambda: [job.result() for job in jobs])
+                             if report.options.costs else None)
         for job in jobs:
             job.result()
     for record in records:
@@ -225,6 +231,8 @@ def pictures_of(report, driver, renderer, env, tools, program, states, texels):
         outcome.returncode, outcome.pid = record.returncode, record.pid
         outcome.start, outcome.end = record.start, record.end
         outcome.command = command_text(record, env)
+        if record.rates:
+            outcome.cost = costs.Cost(record.rates)
         report.outcomes[(renderer, record.state.id)] = outcome
 
 
@@ -288,13 +296,8 @@ def measure_instructions(report, driver, renderer, env, program):
     workdir = tempfile.mkdtemp(prefix="report-callgrind-")
     log("callgrind: %s on %s" % (program, renderer))
     try:
-        dumps = drive.callgrind_frames(driver, program, env, workdir, report.preload_paths)
-        per_object = {}
-        for path in dumps:
-            for name, cost in drive.parse_callgrind(path).items():
-                per_object[name] = per_object.get(name, 0) + cost
+        dumps = callgrind.frames(driver, program, env, workdir, report.preload_paths)
+        objects, functions = callgrind.per_frame(dumps)
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
-    if dumps:
-        per_object = {k: v / len(dumps) for k, v in per_object.items()}
-    report.instructions[(program, renderer)] = (len(dumps), per_object)
+    report.instructions[(program, renderer)] = (len(dumps), objects, functions)

@@ -51,8 +51,12 @@ def parse(argv, doc):
                         help="also record every state as an apitrace trace under traces/, "
                              "with traces.yml for piglit's replayer, and replay each on "
                              "every renderer")
+    parser.add_argument("--costs", action="store_true",
+                        help="also measure every state's frame rate on every renderer, into "
+                             "costs.csv")
     parser.add_argument("--callgrind", action="store_true",
-                        help="also measure each program's share of a frame's instructions")
+                        help="also count a frame's instructions in each program, by ELF "
+                             "object and by function")
     parser.add_argument("--update-reference", action="store_true",
                         help="keep this run's llvmpipe pictures as the reference images")
     options = parser.parse_args(argv)

@@ -30,6 +30,7 @@ class Outcome:
         self.start = self.end = 0.0
         self.command = ""
         self.extra = {}             # more to tell of the state, by name
+        self.cost = None            # costs.Cost where the frame rate was measured
 
     @classmethod
     def of_verdict(cls, verdict):

@@ -7,8 +7,11 @@ instruction tables and the contact sheet."""
 import html
 import os
 
-from .summary import (INSTRUCTION_HEADER, RATE_HEADER, breakdown, colour, counts,
-                      difference_note, instruction_rows, rate_rows, renderer_label)
+from . import costs
+from .drive import COST_SECONDS, COST_WINDOWS
+from .summary import (FUNCTION_HEADER, INSTRUCTION_HEADER, RATE_HEADER, breakdown, colour,
+                      counts, difference_note, function_rows, instruction_rows, rate_rows,
+                      renderer_label)
 
 STYLE = """
 body { font-family: sans-serif; margin: 1em 2em; }
@@ -180,11 +183,26 @@ def write_html(report, path):
                   "<p>Frames counted from outside by a preloaded swap counter; the baseline "
                   "is a clear-and-swap program at the same window size, in the same run.</p>",
                   html_table(RATE_HEADER, rate_rows(report))]
+    tables = costs.by_program(costs.rows(report))
+    if tables:
+        parts += ["<h2>What each state costs</h2>",
+                  "<p>Frames per second in each state, the median of %d windows of %.1f s, "
+                  "counted from outside by the swap counter; the ratio to the program's start "
+                  "state on the same renderer (under 1: dearer); the spread of the windows "
+                  "(largest &minus; smallest) / median. Dearest first; all in "
+                  "<a href='costs.csv'>costs.csv</a>.</p>" % (COST_WINDOWS, COST_SECONDS)]
+        for (program, renderer), rows in sorted(tables.items()):
+            parts += ["<h3>%s on %s</h3>" % (esc(program), esc(renderer)),
+                      html_table(("state", "fps", "ratio", "spread"),
+                                 [row[2:] for row in rows])]
     if report.instructions:
         parts += ["<h2>Instructions per frame</h2>",
                   "<p>callgrind, one profile dump per buffer swap, averaged over complete "
-                  "frames; shares by ELF object.</p>",
-                  html_table(INSTRUCTION_HEADER, instruction_rows(report))]
+                  "frames; shares by ELF object, then the functions with the most "
+                  "instructions of their own (an address is code with no symbol: a "
+                  "stripped library's or generated code).</p>",
+                  html_table(INSTRUCTION_HEADER, instruction_rows(report)),
+                  html_table(FUNCTION_HEADER, function_rows(report))]
     if report.sheet:
         parts += ["<h2>Contact sheet</h2>",
                   '<p><a href="contact-sheet.png"><img src="contact-sheet.png" '

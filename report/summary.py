@@ -7,6 +7,7 @@ shares its counts and table rows."""
 
 import os
 
+from . import costs
 from .outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
 from .piglit import colour
 
@@ -108,6 +109,20 @@ def difference_note(trace, renderer):
     return "; %s pixels differ from the capture" % ("the size:" if count is None else count)
 
 
+def cost_lines(report, shown=5):
+    """The dearest states of each program on each renderer; all of them are
+    in costs.csv."""
+    tables = costs.by_program(costs.rows(report))
+    if not tables:
+        return []
+    lines = ["", "state costs, dearest first (fps, ratio to the start state, spread); "
+             "all in costs.csv"]
+    for (program, renderer), rows in sorted(tables.items()):
+        lines.append("  %s on %s: %s" % (program, renderer, "; ".join(
+            "%s %s %s %s" % row[2:] for row in rows[:shown])))
+    return lines
+
+
 def rate_rows(report):
     rows = []
     for (program, renderer), (own, base, size) in sorted(report.rates.items()):
@@ -127,17 +142,34 @@ def instruction_rows(report):
     """Per program and renderer: instructions per frame, the program's own
     share, and the largest objects."""
     rows = []
-    for (program, renderer), (frames, per_object) in sorted(report.instructions.items()):
-        total = sum(per_object.values())
+    for (program, renderer), (frames, objects, _) in sorted(report.instructions.items()):
+        total = sum(objects.values())
         if not frames or not total:
             rows.append((program, renderer, "no complete frame", "", ""))
             continue
-        own = sum(v for k, v in per_object.items() if os.path.basename(k) == program)
-        top = sorted(per_object.items(), key=lambda kv: -kv[1])[:5]
+        own = sum(v for k, v in objects.items() if os.path.basename(k) == program)
+        top = sorted(objects.items(), key=lambda kv: -kv[1])[:5]
         rows.append((program, renderer, "{:,.0f}".format(total),
                      "%.3f%%" % (100.0 * own / total),
                      ", ".join("%s %.1f%%" % (object_label(k), 100.0 * v / total)
                                for k, v in top)))
+    return rows
+
+
+def function_rows(report, count=10):
+    """Per program and renderer, the functions with the most instructions
+    of their own in a frame: rank, function, object, share of the frame."""
+    rows = []
+    for (program, renderer), (frames, objects, functions) in sorted(
+            report.instructions.items()):
+        total = sum(objects.values())
+        if not frames or not total:
+            continue
+        top = sorted(functions.items(), key=lambda kv: -kv[1])[:count]
+        for rank, ((obj, function), cost) in enumerate(top, 1):
+            rows.append((program, renderer, rank, function or "?",
+                         object_label(obj), "{:,.0f}".format(cost),
+                         "%.1f%%" % (100.0 * cost / total)))
     return rows
 
 
@@ -150,6 +182,8 @@ def table_text(header, rows):
 RATE_HEADER = ("program", "renderer", "window", "fps", "clear+swap fps", "ratio")
 INSTRUCTION_HEADER = ("program", "renderer", "instructions/frame", "program's own share",
                       "largest objects")
+FUNCTION_HEADER = ("program", "renderer", "rank", "function", "object", "instructions/frame",
+                   "share")
 
 
 def renderer_label(renderer):
@@ -171,11 +205,14 @@ def text(report):
                   % (len(differing), len(report.differences))]
         lines += ["  %-10s %-48s %s pixels" % (k[0], k[1], v[0]) for k, v in differing]
     lines += trace_lines(report)
+    lines += cost_lines(report)
     if report.rates:
         lines += ["", "frame rates"] + ["  " + l for l in table_text(RATE_HEADER,
                                                                      rate_rows(report))]
     if report.instructions:
         lines += ["", "instructions per frame (callgrind)"]
         lines += ["  " + l for l in table_text(INSTRUCTION_HEADER, instruction_rows(report))]
+        lines += ["", "functions with the most instructions of their own per frame (callgrind)"]
+        lines += ["  " + l for l in table_text(FUNCTION_HEADER, function_rows(report))]
     lines += ["", breakdown(report), "%d passed, %d failed" % counts(report)]
     return "\n".join(lines) + "\n"

@@ -16,7 +16,7 @@ import unittest
 
 import harness as h
 from expected import probes
-from report import baseline, drive, renderers
+from report import baseline, callgrind, renderers
 from report import states as st
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
@@ -352,20 +352,29 @@ class Measures(unittest.TestCase):
         self.assertEqual(probes.tolerance([5, 6, 5, 0]), 25)     # 3 steps of 255/31
         self.assertEqual(probes.tolerance([10, 10, 10, 2]), 1)
 
-    def test_callgrind_dump_is_split_by_object_without_inclusive_call_costs(self):
+    def test_callgrind_dump_is_split_by_object_and_function_without_call_costs(self):
+        # Objects and functions are numbered apart; a callee may be named in
+        # full first in a call; the line after "calls=" is the call's
+        # inclusive cost, which the callee's own lines count already.
         dump = "\n".join([
             "version: 1", "events: Ir",
             "ob=(1) /build/bin/vorntest5", "fl=(1) a.cpp", "fn=(1) DisplayFunc",
             "10 5", "+2 3",
             "cob=(2) /usr/lib/libGL.so.1", "cfn=(2) glClear", "calls=1 0", "12 400",
+            "fn=(3) IdleFunc", "16 1",
             "ob=(2)", "fn=(2)", "0 40",
-            "ob=(3) ???", "fn=(3) 0x0000000004a", "* 100",
-            "ob=(1)", "fn=(1)", "14 2", "totals: 150"]) + "\n"
+            "ob=(3) ???", "fn=(4) 0x0000000004a", "* 100",
+            "ob=(1)", "fn=(1)", "14 2", "totals: 151"]) + "\n"
         path = os.path.join(tempfile.mkdtemp(prefix="report-cg-"), "callgrind.out.2")
         with open(path, "w") as f:
             f.write(dump)
-        self.assertEqual(drive.parse_callgrind(path),
-                         {"/build/bin/vorntest5": 10, "/usr/lib/libGL.so.1": 40, "???": 100})
+        objects, functions = callgrind.parse(path)
+        self.assertEqual(objects, {"/build/bin/vorntest5": 11, "/usr/lib/libGL.so.1": 40,
+                                   "???": 100})
+        self.assertEqual(functions, {("/build/bin/vorntest5", "DisplayFunc"): 10,
+                                     ("/build/bin/vorntest5", "IdleFunc"): 1,
+                                     ("/usr/lib/libGL.so.1", "glClear"): 40,
+                                     ("???", "0x0000000004a"): 100})
 
 
 if __name__ == "__main__":

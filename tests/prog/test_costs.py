@@ -1,0 +1,67 @@
+"""What each state costs, measured where it is known: a preloaded library
+of the suite's own makes glFogi, which vorntest5 calls only while fog is
+on, 4 ms slower, so every fog state must come out far dearer than the start
+state and the others about as dear, in costs.csv, on the page and in the
+piglit results."""
+
+import csv
+import json
+import os
+import re
+import unittest
+
+import harness as h
+from test_report import report_command
+
+STATES = r"vorntest5/(start|m0[0-9]|m1[0-5]|c-fog-linear\+texenv-decal)"
+FOGGY = {"m07-fog-linear", "m08-fog-exp", "m09-fog-exp2", "c-fog-linear+texenv-decal"}
+
+
+@unittest.skipUnless(os.access(os.path.join(h.BIN_DIR, "vorntest5"), os.X_OK),
+                     "vorntest5 is not built")
+class SlowFog(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        cls.out = os.path.join(h.ARTIFACT_DIR, "report-costs")
+        cls.result = report_command(cls.out, "--renderers", "llvmpipe", "--costs", "--no-rates",
+                                    "--preload", "slowfog", "--states", STATES)
+
+    def test_fog_states_cost_more_and_the_rest_about_as_much(self):
+        self.assertEqual(self.result.returncode, 0, self.result.stderr.decode()[-2000:])
+        with open(os.path.join(self.out, "costs.csv"), newline="") as f:
+            rows = list(csv.DictReader(f))
+        self.assertEqual(list(rows[0]), ["renderer", "program", "state", "fps", "ratio",
+                                         "spread"])
+        costs = {row["state"]: row for row in rows}
+        self.assertEqual(len(costs), 18)
+        self.assertEqual(float(costs["start"]["ratio"]), 1.0)
+        for state, row in costs.items():
+            with self.subTest(state=state):
+                ratio, fps = float(row["ratio"]), float(row["fps"])
+                self.assertGreater(fps, 0)
+                self.assertGreaterEqual(float(row["spread"]), 0)
+                if state in FOGGY:
+                    # At most 250 frames a second, against several hundred.
+                    self.assertLess(fps, 250)
+                    self.assertLess(ratio, 0.5)
+                else:
+                    # Windows of 0.3 s on a shared machine vary by 15 % and
+                    # more, and states cost a little more or less.
+                    self.assertGreater(ratio, 0.6)
+                    self.assertLess(ratio, 1.8)
+        # The page lists each program's states dearest first.
+        with open(os.path.join(self.out, "index.html")) as f:
+            page = f.read()
+        table = page[page.index("<h3>vorntest5 on llvmpipe</h3>"):]
+        listed = re.findall(r"<tr><td>([^<]+)</td><td>[\d.]+</td>", table)
+        self.assertEqual(set(listed[:4]), FOGGY)
+        # Each state's rate is in its piglit result.
+        with open(os.path.join(self.out, "piglit", "llvmpipe", "results.json")) as f:
+            tests = json.load(f)["tests"]
+        out = tests["vorn@vorntest5@m08-fog-exp"]["out"]
+        self.assertIn("fps: %s" % costs["m08-fog-exp"]["fps"], out)
+
+
+if __name__ == "__main__":
+    unittest.main()
