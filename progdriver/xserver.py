@@ -24,6 +24,8 @@ class XServer:
 
     def __init__(self, log_path=os.devnull, detached=False):
         read_end, write_end = os.pipe()
+        # Libraries preloaded to watch or break a program stay out of the server.
+        env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
         with open(log_path, "ab") as log:
             # With no window manager windows open where the programs ask and
             # keep the input focus that follows the pointer.
@@ -31,7 +33,7 @@ class XServer:
                 ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN,
                  "-nolisten", "tcp", "-noreset"],
                 pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-                start_new_session=detached)
+                env=env, start_new_session=detached)
         os.close(write_end)
         try:
             self.display = ":" + read_number(read_end, self.proc)

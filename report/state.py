@@ -1,0 +1,87 @@
+"""python3 -m report.state [--build DIR] [--timeout SECONDS] PROGRAM STATE:
+one state of one program, judged as the renderer report judges it, as a
+piglit test. It runs on a private virtual X server of its own, so that
+tests may run side by side, with the renderer the environment selects
+(GALLIUM_DRIVER=softpipe, say); libraries in LD_PRELOAD are preloaded into
+the program. It prints the verdict's note and its failing probes on standard output, and
+last piglit's result line, PIGLIT: {"result": ...}: pass, fail, crash,
+timeout or skip; what is known of a crash or a hang, and the program's own
+standard error, go to standard error. The exit
+status is 1 for fail and 0 otherwise, as piglit's own tests do, so that
+piglit keeps the result the line gives; 2 for a usage error. piglit adds
+-auto and -fbo to a test's command; they are ignored."""
+
+import argparse
+import json
+import os
+import sys
+
+from expected import judge, probes
+from progdriver.programs import Driver
+from progdriver.xserver import XServer
+
+from . import drive, piglit
+from . import states as st
+from .options import ROOT
+from .outcome import FAIL, Outcome
+
+PIGLIT_FLAGS = ("-auto", "-fbo")
+
+
+def arguments(argv):
+    parser = argparse.ArgumentParser(prog="scripts/run-state", description=__doc__)
+    parser.add_argument("--build", default=os.path.join(ROOT, "build"),
+                        help="a build directory of the suite (default: build)")
+    parser.add_argument("--timeout", type=float, default=10.0,
+                        help="seconds without a new frame, a menu or an exit (default 10)")
+    parser.add_argument("program")
+    parser.add_argument("state")
+    return parser.parse_args([a for a in argv if a not in PIGLIT_FLAGS])
+
+
+def find_state(program, name):
+    for state in st.program_states(program):
+        if state.name == name:
+            return state
+    return None
+
+
+def run(options):
+    """The state's Outcome."""
+    state = find_state(options.program, options.state)
+    build = os.path.abspath(options.build)
+    xserver = XServer()
+    try:
+        driver = Driver(os.path.join(build, "bin"), os.path.join(build, "preload"),
+                        xserver.display, timeout=options.timeout)
+        # Libraries the caller preloads go to the program, before the report's.
+        env = {"LD_PRELOAD": os.environ.get("LD_PRELOAD", "")}
+        record, _ = drive.one_state(driver, state.program, state, env, ())
+    finally:
+        xserver.stop()
+    if record.status is not None:
+        outcome = Outcome(record.status, record.note)
+    else:
+        # The private X server's screen has 24-bit colour: 8-bit channels.
+        outcome = Outcome.of_verdict(judge.judge(
+            state.program, state.settings, record.image, record.count,
+            probes.tolerance([8, 8, 8]), judge.load_texels(driver.bin_dir)))
+    outcome.detail, outcome.out, outcome.err = record.detail, record.out, record.err
+    return outcome
+
+
+def main(argv=None):
+    options = arguments(sys.argv[1:] if argv is None else argv)
+    if find_state(options.program, options.state) is None:
+        print("scripts/run-state: error: no state %s/%s" % (options.program, options.state),
+              file=sys.stderr)
+        return 2
+    outcome = run(options)
+    sys.stdout.write(piglit.out_text(outcome))
+    sys.stderr.write(piglit.err_text(outcome))
+    print("PIGLIT: " + json.dumps({"result": piglit.TO_PIGLIT[outcome.status]}), flush=True)
+    return 1 if outcome.status == FAIL else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
