@@ -67,6 +67,10 @@ class Comparison:
         self.gone = []              # (renderer, program, name, before)
         self.changed = []           # (renderer, program, name, differing pixels, diff png)
 
+    def pairs_text(self):
+        return ", ".join(now if now == before else "%s against %s" % (now, before)
+                         for now, before in self.paired) or "no renderer in common"
+
 
 def compare(baseline, outcomes, out, tol, left_out):
     """outcomes: {renderer: {(program, state name): Outcome}} of this run;

@@ -1,7 +1,7 @@
 """Runs the unmodified programs on the report's private X server with the
-program driver: each program through its states, one process after another,
-with what became of every state; frame counts; and the instructions of a
-frame under callgrind."""
+program driver: each program through its states, one process after another
+(or one state in a process of its own), with what became of every state, and
+the frame rates of the programs and of a clear-and-swap baseline."""
 
 import os
 import shutil
@@ -18,6 +18,7 @@ ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)),
 # whose spread shows the noise.
 COST_WINDOWS = 3
 COST_SECONDS = 0.3
+
 
 def built(driver, program):
     return os.access(os.path.join(driver.bin_dir, program), os.X_OK)
@@ -253,7 +254,6 @@ def measure_rates(driver, program, env, tools, seconds):
     """(program fps, clear-and-swap fps at the same window size)."""
     run = start_program(driver, program, env, tools)
     try:
-        p.wait_swaps(run, 3)
         width, height = p.geometry(run)[2:]
         own = frame_rate(run, seconds)
     finally:

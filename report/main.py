@@ -84,6 +84,9 @@ def run(options):
         raise opts.UsageError("unknown program: %s" % ", ".join(unknown))
     if not os.access(os.path.join(build, "bin", "clearswap"), os.X_OK):
         raise opts.UsageError("%s holds no build of the suite (no bin/clearswap)" % build)
+    if options.baseline and os.path.realpath(options.baseline) == os.path.realpath(out):
+        raise opts.UsageError("--baseline %s is this run's own --out; write this run "
+                              "elsewhere" % options.baseline)
     before = baseline.load(options.baseline) if options.baseline else None
     if os.path.isdir(out) and os.listdir(out):
         # Only an earlier report is replaced, never a directory of other things.
@@ -140,52 +143,21 @@ def run_report(report, driver, tools):
     options = report.options
     if options.callgrind and not shutil.which("valgrind"):
         raise opts.UsageError("--callgrind needs valgrind")
-    report.renderers = rd.choose(driver, options.named, options.renderer_names, options.fast)
+    choose(report, driver)
     working = [r for r in report.renderers if r.info]
-    report.bits = working[0].info["bits"] if working else [8, 8, 8, 0]
-    report.tolerance = probes.tolerance(report.bits)
-    log("renderers: %s; tolerance %d" % (", ".join(r.name for r in report.renderers),
-                                        report.tolerance))
-    for program, *_ in st.PROGRAMS:
-        if options.program_names and program not in options.program_names:
-            continue
-        states = [s for s in st.program_states(program, options.fast)
-                  if opts.selected(options, program, s.name)]
-        if states:
-            report.programs.append((program, drive.built(driver, program), states))
-
     texels = judge.load_texels(driver.bin_dir)
     for renderer in report.renderers:
         for program, built, states in report.programs:
-            if not built:
-                continue
-            if renderer.info is None:
-                for state in states:
-                    report.outcomes[(renderer.name, state.id)] = Outcome(
-                        SKIP, "no GL context under %s" % piglit.environment_text(renderer.env))
-                continue
-            log("%s on %s" % (program, renderer.name))
-            pictures_of(report, driver, renderer.name, renderer.env, tools, program, states,
-                        texels)
-
+            if built:
+                log("%s on %s" % (program, renderer.name))
+                pictures_of(report, driver, renderer, tools, program, states, texels)
     costs.assign_ratios(report.outcomes)
     references.compare_renderers(report)
     references.check_references(report)
     if options.traces:
         record_traces(report, driver, tools, working, texels)
-    for renderer in [] if options.no_rates else working:
-        for program, built, _ in report.programs:
-            if not built:
-                continue
-            try:
-                own, base, size = drive.measure_rates(driver, program, renderer.env, tools,
-                                                      1.0 if options.fast else 3.0)
-            except Exception as error:      # noqa: BLE001 - a benchmark, not a verdict
-                log("%s on %s: no frame rate: %s" % (program, renderer.name, error))
-                continue
-            report.rates[(program, renderer.name)] = (own, base, size)
-            log("%s on %s: %.1f fps, clear-and-swap %.1f fps" % (program, renderer.name, own,
-                                                                base))
+    if not options.no_rates:
+        measure_rates(report, driver, tools, working)
     if options.callgrind:
         for renderer in working:
             for program, built, _ in report.programs:
@@ -201,39 +173,76 @@ def run_report(report, driver, tools):
                                                                     "contact-sheet.png"))
 
 
-def pictures_of(report, driver, renderer, env, tools, program, states, texels):
+def choose(report, driver):
+    """The renderers, the tolerance their channels allow, and the states the
+    options ask for."""
+    options = report.options
+    report.renderers = rd.choose(driver, options.named, options.renderer_names, options.fast)
+    working = [r for r in report.renderers if r.info]
+    report.bits = working[0].info["bits"] if working else [8, 8, 8, 0]
+    report.tolerance = probes.tolerance(report.bits)
+    log("renderers: %s; tolerance %d" % (", ".join(r.name for r in report.renderers),
+                                        report.tolerance))
+    for program, *_ in st.PROGRAMS:
+        if options.program_names and program not in options.program_names:
+            continue
+        states = [s for s in st.program_states(program, options.fast)
+                  if opts.selected(options, program, s.name)]
+        if states:
+            report.programs.append((program, drive.built(driver, program), states))
+
+
+def measure_rates(report, driver, tools, working):
+    """Each program's start state against a clear-and-swap loop of the same
+    window size, on every renderer that works: benchmark figures."""
+    for renderer in working:
+        for program, built, _ in report.programs:
+            if not built:
+                continue
+            try:
+                own, base, size = drive.measure_rates(driver, program, renderer.env, tools,
+                                                      1.0 if report.options.fast else 3.0)
+            except Exception as error:      # noqa: BLE001 - a benchmark, not a verdict
+                log("%s on %s: no frame rate: %s" % (program, renderer.name, error))
+                continue
+            report.rates[(program, renderer.name)] = (own, base, size)
+            log("%s on %s: %.1f fps, clear-and-swap %.1f fps" % (program, renderer.name, own,
+                                                                base))
+
+
+def pictures_of(report, driver, renderer, tools, program, states, texels):
     """Takes every state; each picture is saved and judged on a second
     thread while the program is driven to the next state. A state's outcome
-    is its verdict unless the program crashed, hung or could not run."""
+    is its verdict unless the program crashed, hung or could not run; on a
+    renderer with no GL context every state is skipped."""
+    if renderer.info is None:
+        for state in states:
+            report.outcomes[(renderer.name, state.id)] = Outcome(
+                SKIP, "no GL context under %s" % piglit.environment_text(renderer.env))
+        return
     verdicts = {}
 
     def judged(record):
-        name = "%s/%s/%s.png" % (renderer, program, record.state.name)
+        name = "%s/%s/%s.png" % (renderer.name, program, record.state.name)
         record.image.save(os.path.join(report.out, name))
-        report.pictures[(renderer, record.state.id)] = (name, record.count)
+        report.pictures[(renderer.name, record.state.id)] = (name, record.count)
         verdicts[record.state.name] = judge.judge(program, record.state.settings, record.image,
                                                   record.count, report.tolerance, texels)
 
     with concurrent.futures.ThreadPoolExecutor(max_workers=1) as worker:
         jobs = []
-        records = drive.walk(driver, program, states, env, tools, log,
+        records = drive.walk(driver, program, states, renderer.env, tools, log,
                              lambda record: jobs.append(worker.submit(judged, record)),
                              (lambda: [job.result() for job in jobs])
                              if report.options.costs else None)
         for job in jobs:
             job.result()
     for record in records:
-        if record.status is None:
-            outcome = Outcome.of_verdict(verdicts[record.state.name])
-        else:
-            outcome = Outcome(record.status, record.note)
-        outcome.detail, outcome.out, outcome.err = record.detail, record.out, record.err
-        outcome.returncode, outcome.pid = record.returncode, record.pid
-        outcome.start, outcome.end = record.start, record.end
-        outcome.command = command_text(record, env)
+        outcome = Outcome.of_record(record, verdicts.get(record.state.name))
+        outcome.command = command_text(record, renderer.env)
         if record.rates:
             outcome.cost = costs.Cost(record.rates)
-        report.outcomes[(renderer, record.state.id)] = outcome
+        report.outcomes[(renderer.name, record.state.id)] = outcome
 
 
 def record_traces(report, driver, tools, working, texels):

@@ -33,8 +33,18 @@ class Outcome:
         self.cost = None            # costs.Cost where the frame rate was measured
 
     @classmethod
-    def of_verdict(cls, verdict):
-        return cls(verdict.status, verdict.note, verdict.probes, verdict.checked)
+    def of_record(cls, record, verdict=None):
+        """The outcome of a driven state (a drive.Record): the verdict on its
+        picture where one was taken, else the status that ended it; with
+        what the program did meanwhile."""
+        if record.status is None:
+            outcome = cls(verdict.status, verdict.note, verdict.probes, verdict.checked)
+        else:
+            outcome = cls(record.status, record.note)
+        outcome.detail, outcome.out, outcome.err = record.detail, record.out, record.err
+        outcome.returncode, outcome.pid = record.returncode, record.pid
+        outcome.start, outcome.end = record.start, record.end
+        return outcome
 
     def failures(self):
         return [p for p in self.probes if not p[3]]

@@ -7,7 +7,7 @@ instruction tables and the contact sheet."""
 import html
 import os
 
-from . import costs
+from . import costs, pictures
 from .drive import COST_SECONDS, COST_WINDOWS
 from .summary import (FUNCTION_HEADER, INSTRUCTION_HEADER, RATE_HEADER, breakdown, colour,
                       counts, difference_note, function_rows, instruction_rows, rate_rows,
@@ -84,7 +84,7 @@ def state_row(report, state):
         if renderer != first:
             count, _ = report.differences.get((renderer, state.id), (None, None))
             if count is not None:
-                caption += ": %s pixels differ from %s" % (count, first)
+                caption += ": %s from %s" % (pictures.differing_text(count), first)
         cells.append(image_cell(picture and picture[0], caption))
         cells.append(replay_cell(trace, renderer))
         if renderer != first:
@@ -121,8 +121,7 @@ def comparison_section(report):
     comparison = report.comparison
     if comparison is None:
         return []
-    paired = ", ".join(now if now == before else "%s against %s" % (now, before)
-                       for now, before in comparison.paired) or "no renderer in common"
+    paired = comparison.pairs_text()
     parts = ["<h2>Against the baseline</h2>",
              "<p>%s (%s): %d regressions, %d fixes, %d new states, %d gone, "
              "%d pictures changed.</p>"
@@ -153,7 +152,7 @@ def comparison_section(report):
                 esc(program), esc(name), esc(renderer),
                 image_cell(before, "baseline"), image_cell(now, "this run"),
                 image_cell(diff and os.path.relpath(diff, report.out),
-                           "%s pixels differ" % ("the size" if count is None else count))))
+                           pictures.differing_text(count))))
         parts.append("</table>")
     return parts
 

@@ -29,6 +29,11 @@ def differing(a, b, tol):
     return count
 
 
+def differing_text(count):
+    """How much two pictures differ, as differing() counted it."""
+    return "their sizes differ" if count is None else "%d pixels differ" % count
+
+
 def diff_image(a_path, b_path, out, tol):
     """ImageMagick's picture of where two images differ by more than about
     tol: red over a faded copy of the first."""

@@ -59,15 +59,12 @@ def run(options):
         record, _ = drive.one_state(driver, state.program, state, env, ())
     finally:
         xserver.stop()
-    if record.status is not None:
-        outcome = Outcome(record.status, record.note)
-    else:
+    verdict = None
+    if record.status is None:
         # The private X server's screen has 24-bit colour: 8-bit channels.
-        outcome = Outcome.of_verdict(judge.judge(
-            state.program, state.settings, record.image, record.count,
-            probes.tolerance([8, 8, 8]), judge.load_texels(driver.bin_dir)))
-    outcome.detail, outcome.out, outcome.err = record.detail, record.out, record.err
-    return outcome
+        verdict = judge.judge(state.program, state.settings, record.image, record.count,
+                              probes.tolerance([8, 8, 8]), judge.load_texels(driver.bin_dir))
+    return Outcome.of_record(record, verdict)
 
 
 def main(argv=None):

@@ -9,6 +9,7 @@ import os
 
 from . import costs
 from .outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
+from .pictures import differing_text
 from .piglit import colour
 
 
@@ -49,10 +50,8 @@ def comparison_lines(comparison):
     """The baseline's changes, regressions first."""
     if comparison is None:
         return []
-    lines = ["baseline: %s (%s)" % (comparison.baseline.directory, ", ".join(
-        now if now == before else "%s against %s" % (now, before)
-        for now, before in comparison.paired) or "no renderer in common"),
-        "regressions: %d" % len(comparison.regressions)]
+    lines = ["baseline: %s (%s)" % (comparison.baseline.directory, comparison.pairs_text()),
+             "regressions: %d" % len(comparison.regressions)]
     if comparison.unpaired:
         lines.insert(1, "not in the baseline: %s" % ", ".join(comparison.unpaired))
     lines += ["  REGRESSION %-10s %-48s %s -> %s  %s" % (r, "%s/%s" % (p, n), was, now, note)
@@ -65,8 +64,7 @@ def comparison_lines(comparison):
     lines.append("gone states: %d" % len(comparison.gone))
     lines += ["  GONE       %-10s %s/%s (was %s)" % row for row in comparison.gone]
     lines.append("pictures changed beyond the tolerance: %d" % len(comparison.changed))
-    lines += ["  CHANGED    %-10s %-48s %s pixels" % (r, "%s/%s" % (p, n),
-                                                     "the size:" if c is None else c)
+    lines += ["  CHANGED    %-10s %-48s %s" % (r, "%s/%s" % (p, n), differing_text(c))
               for r, p, n, c, _ in comparison.changed]
     return lines + [""]
 
@@ -105,8 +103,7 @@ def difference_note(trace, renderer):
     for the starfield, whose replay shows another frame."""
     if renderer not in trace.differences:
         return ""
-    count = trace.differences[renderer]
-    return "; %s pixels differ from the capture" % ("the size:" if count is None else count)
+    return "; %s from the capture" % differing_text(trace.differences[renderer])
 
 
 def cost_lines(report, shown=5):
