@@ -41,12 +41,11 @@ class Driver:
     (preload_dir, each lib<name>.so) and the X server (display) are; timeout
     is how many seconds a program may go without progress."""
 
-    def __init__(self, bin_dir, preload_dir, display, timeout=20.0, env=None):
+    def __init__(self, bin_dir, preload_dir, display, timeout=20.0):
         self.bin_dir = bin_dir
         self.preload_dir = preload_dir
         self.display = display
         self.timeout = timeout
-        self.env = dict(env or {})      # the renderer's own variables, say
 
     def library(self, name):
         """A preloadable library by its name, or a path as it is."""
@@ -61,7 +60,6 @@ class Driver:
                                % SANITIZER_STATUS)
         env["UBSAN_OPTIONS"] = ("halt_on_error=1:print_stacktrace=1:exitcode=%d"
                                 % SANITIZER_STATUS)
-        env.update(self.env)
         if extra:
             env.update(extra)
         return env
@@ -96,7 +94,7 @@ class Driver:
             proc = subprocess.Popen(command, cwd=cwd or self.bin_dir,
                                     env=self.program_env(extra),
                                     stdin=subprocess.DEVNULL, stdout=o, stderr=e)
-        return Run(self, program, proc, workdir, out, err, command)
+        return Run(self, program, proc, workdir, out, err)
 
     def start_at(self, program, when, args=(), cwd=None, preload=(), trace=False, env=None):
         """Starts a program whose wall clock stands still at when, a local
@@ -112,17 +110,16 @@ class Driver:
 
 
 class Run:
-    """One running program: its driver, name, process, command, where its
-    output goes, its files and, once found, its window."""
+    """One running program: its driver, name, process, where its output
+    goes, its files and, once found, its window."""
 
-    def __init__(self, driver, program, proc, workdir, stdout_path, stderr_path, command):
+    def __init__(self, driver, program, proc, workdir, stdout_path, stderr_path):
         self.driver = driver
         self.program = program
         self.proc = proc
         self.workdir = workdir
         self.stdout_path = stdout_path
         self.stderr_path = stderr_path
-        self.command = command
         self.window = None
 
     def file(self, name):

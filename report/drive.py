@@ -40,7 +40,6 @@ class Record:
         self.out = self.err = ""
         self.returncode = None
         self.pid = None
-        self.command = ""
         self.start = time.time()
         self.end = self.start
         self.marks = None
@@ -87,7 +86,7 @@ def enter(run, current, state, record):
     settings) to the state and lets it draw a few frames there. A menu state
     is its one choice, even of the entry already marked; a combination
     skips what is set."""
-    record.pid, record.command = run.proc.pid, " ".join(run.command)
+    record.pid = run.proc.pid
     record.marks = p.output_marks(run)
     for row in state.entries:
         if not state.combination or current[st.MENU[row][1]] != st.MENU[row][2]:

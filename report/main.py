@@ -239,7 +239,8 @@ def pictures_of(report, driver, renderer, tools, program, states, texels):
             job.result()
     for record in records:
         outcome = Outcome.of_record(record, verdicts.get(record.state.name))
-        outcome.command = command_text(record, renderer.env)
+        outcome.command = command_text(record.state, renderer.env,
+                                       os.path.dirname(driver.bin_dir))
         if record.rates:
             outcome.cost = costs.Cost(record.rates)
         report.outcomes[(renderer.name, record.state.id)] = outcome
@@ -291,14 +292,12 @@ def replayed(report, directory, trace, renderer, texels):
     return trace, renderer, None
 
 
-def command_text(record, env):
-    """How to see the state by hand: the program's command line under the
-    renderer's environment, and the menu rows chosen from its start."""
-    if not record.command:
-        return ""
-    rows = record.state.entries
-    return " ".join(["%s=%s" % item for item in sorted(env.items())] + [record.command]) + (
-        "  # then menu rows %s" % ", ".join(str(r) for r in rows) if rows else "")
+def command_text(state, env, build):
+    """How to run the state again by itself: the per-state command under the
+    renderer's environment."""
+    return " ".join(["%s=%s" % item for item in sorted(env.items())]
+                    + [os.path.join(opts.ROOT, "scripts", "run-state"), "--build", build,
+                       state.program, state.name])
 
 
 def measure_instructions(report, driver, renderer, env, program):
