@@ -240,7 +240,7 @@ def pictures_of(report, driver, renderer, tools, program, states, texels):
     for record in records:
         outcome = Outcome.of_record(record, verdicts.get(record.state.name))
         outcome.command = command_text(record.state, renderer.env,
-                                       os.path.dirname(driver.bin_dir))
+                                       os.path.dirname(driver.bin_dir), report.preload_paths)
         if record.rates:
             outcome.cost = costs.Cost(record.rates)
         report.outcomes[(renderer.name, record.state.id)] = outcome
@@ -292,9 +292,10 @@ def replayed(report, directory, trace, renderer, texels):
     return trace, renderer, None
 
 
-def command_text(state, env, build):
+def command_text(state, env, build, preload):
     """How to run the state again by itself: the per-state command under the
-    renderer's environment."""
+    renderer's environment, with the report's extra libraries preloaded."""
+    env = dict(env, **({"LD_PRELOAD": ":".join(preload)} if preload else {}))
     return " ".join(["%s=%s" % item for item in sorted(env.items())]
                     + [os.path.join(opts.ROOT, "scripts", "run-state"), "--build", build,
                        state.program, state.name])
