@@ -1,3 +1,5 @@
+"""python3 -m report: the report command (see report.main)."""
+
 import sys
 
 from .main import main

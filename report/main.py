@@ -76,9 +76,10 @@ def main(argv=None):
         return opts.USAGE_STATUS
 
 
-def run(options):
-    build = os.path.abspath(options.build)
-    out = os.path.abspath(options.out)
+def checked(options, build, out):
+    """What the options name, checked before anything is run or removed:
+    the baseline (loaded), the driver of the build and the paths of the
+    extra libraries to preload."""
     unknown = [n for n in options.program_names or [] if n not in [q[0] for q in st.PROGRAMS]]
     if unknown:
         raise opts.UsageError("unknown program: %s" % ", ".join(unknown))
@@ -88,6 +89,19 @@ def run(options):
         raise opts.UsageError("--baseline %s is this run's own --out; write this run "
                               "elsewhere" % options.baseline)
     before = baseline.load(options.baseline) if options.baseline else None
+    driver = Driver(os.path.join(build, "bin"), os.path.join(build, "preload"), None,
+                    timeout=options.timeout)
+    preload_paths = [driver.library(name) for name in options.preload]
+    missing = [path for path in preload_paths if not os.path.exists(path)]
+    if missing:
+        raise opts.UsageError("no library to preload: %s" % ", ".join(missing))
+    return before, driver, preload_paths
+
+
+def run(options):
+    build = os.path.abspath(options.build)
+    out = os.path.abspath(options.out)
+    before, driver, preload_paths = checked(options, build, out)
     if os.path.isdir(out) and os.listdir(out):
         # Only an earlier report is replaced, never a directory of other things.
         if not os.path.exists(os.path.join(out, "summary.txt")):
@@ -98,11 +112,10 @@ def run(options):
         f.write("incomplete\n")
 
     report = Report(options, out)
+    report.preload_paths = preload_paths
     report.began = time.time()
     xserver = XServer()
-    driver = Driver(os.path.join(build, "bin"), os.path.join(build, "preload"), xserver.display,
-                    timeout=options.timeout)
-    report.preload_paths = [driver.library(name) for name in options.preload]
+    driver.display = xserver.display
     try:
         run_report(report, driver, tuple(options.preload))
     finally:

@@ -58,22 +58,26 @@ def record(driver, state, env, tools, directory):
     """Records one state under apitrace into directory/<program>/<state>.trace."""
     trace = Trace(state, "%s/%s.trace" % (state.program, state.name))
     result, run = drive.one_state(driver, state.program, state, env, tools, trace=True)
-    if result.status is not None:
-        trace.error = "%s while recording: %s" % (result.status, result.note)
+    try:
+        if result.status is not None:
+            trace.error = "%s while recording: %s" % (result.status, result.note)
+            return trace
+        target = os.path.join(directory, trace.path)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        trace.frames = swap_count(run.file("calls.trace"))
+        keep = "0" if trace.frames <= 1 else "0,%d-%d" % (max(1, trace.frames - LAST_FRAMES),
+                                                           trace.frames - 1)
+        trimmed = subprocess.run(["apitrace", "trim", "--frames=" + keep, "-o", target,
+                                  run.file("calls.trace")], capture_output=True, timeout=120)
+        if trimmed.returncode != 0:
+            trace.error = "apitrace trim failed: %s" % trimmed.stderr.decode(errors="replace")
+            return trace
+        trace.size = os.path.getsize(target)
         return trace
-    target = os.path.join(directory, trace.path)
-    os.makedirs(os.path.dirname(target), exist_ok=True)
-    trace.frames = swap_count(run.file("calls.trace"))
-    keep = "0" if trace.frames <= 1 else "0,%d-%d" % (max(1, trace.frames - LAST_FRAMES),
-                                                       trace.frames - 1)
-    trimmed = subprocess.run(["apitrace", "trim", "--frames=" + keep, "-o", target,
-                              run.file("calls.trace")], capture_output=True, timeout=120)
-    if trimmed.returncode != 0:
-        trace.error = "apitrace trim failed: %s" % trimmed.stderr.decode(errors="replace")
-        return trace
-    trace.size = os.path.getsize(target)
-    shutil.rmtree(run.workdir, ignore_errors=True)
-    return trace
+    finally:
+        # The whole trace, some thousand frames, stays behind only trimmed.
+        if run is not None:
+            shutil.rmtree(run.workdir, ignore_errors=True)
 
 
 def swap_count(path):
