@@ -1,8 +1,10 @@
 """What each state costs, measured where it is known: a preloaded library
 of the suite's own makes glFogi, which vorntest5 calls only while fog is
 on, 4 ms slower, so every fog state must come out far dearer than the start
-state and the others about as dear, in costs.csv, on the page and in the
-piglit results."""
+state, in costs.csv, on the page and in the piglit results, and the states
+that draw the start's own picture (menu entries already marked at start)
+about as dear. States that draw another picture are left out: they cost
+more or less by themselves (texturing off, say, is cheaper)."""
 
 import csv
 import json
@@ -13,7 +15,9 @@ import unittest
 import harness as h
 from test_report import report_command
 
-STATES = r"vorntest5/(start|m0[0-9]|m1[0-5]|c-fog-linear\+texenv-decal)"
+STATES = r"vorntest5/(start|m0[1246789]|m1[04]|c-fog-linear\+texenv-decal)"
+# With an RGB texture, decal draws as replace: but for the fog, each of these
+# is the start state's picture.
 FOGGY = {"m07-fog-linear", "m08-fog-exp", "m09-fog-exp2", "c-fog-linear+texenv-decal"}
 
 
@@ -34,7 +38,7 @@ class SlowFog(unittest.TestCase):
         self.assertEqual(list(rows[0]), ["renderer", "program", "state", "fps", "ratio",
                                          "spread"])
         costs = {row["state"]: row for row in rows}
-        self.assertEqual(len(costs), 18)
+        self.assertEqual(len(costs), 11)
         self.assertEqual(float(costs["start"]["ratio"]), 1.0)
         for state, row in costs.items():
             with self.subTest(state=state):
@@ -46,8 +50,9 @@ class SlowFog(unittest.TestCase):
                     self.assertLess(fps, 250)
                     self.assertLess(ratio, 0.5)
                 else:
-                    # Windows of 0.3 s on a shared machine vary by 15 % and
-                    # more, and states cost a little more or less.
+                    # Windows of 0.3 s on a shared machine vary by 10 to
+                    # 20 %, and the start state's own median moves all the
+                    # ratios: seen from 0.8 to 1.45.
                     self.assertGreater(ratio, 0.6)
                     self.assertLess(ratio, 1.8)
         # The page lists each program's states dearest first.
