@@ -57,8 +57,9 @@ def start_program(driver, program, env, tools, trace=False):
     is placed and it has drawn a few frames."""
     title, _, place = next((q[1], q[2], q[3]) for q in st.PROGRAMS if q[0] == program)
     env = dict(env)
-    if shutil.which("gdb"):
-        env["CRASHTRACE_GDB"] = shutil.which("gdb")
+    gdb = shutil.which("gdb")
+    if gdb:
+        env["CRASHTRACE_GDB"] = gdb
     tools = ("swapcount", "crashtrace") + tuple(tools)
     if program == "tembrel":
         run = driver.start_at("tembrel", st.CLOCK_TIME, preload=tools, env=env, trace=trace)
