@@ -15,9 +15,12 @@ from .outcome import CRASH, FAIL, SKIP, TIMEOUT, detail
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 # A state's cost: the median frame rate of three windows of 0.3 s at least,
-# whose spread shows the noise.
+# whose spread shows the noise. A freshly started program (and X server)
+# speeds up over its first second or two, so a process draws that long
+# before its first state is timed.
 COST_WINDOWS = 3
 COST_SECONDS = 0.3
+WARM_UP_SECONDS = 1.5
 
 
 def built(driver, program):
@@ -130,6 +133,8 @@ def walk(driver, program, states, env, tools, log, picture, quiet=None):
                 last = None
                 run = start_program(driver, program, env, tools)
                 current = dict(st.START.get(program, {}))
+                if quiet is not None:
+                    p.frame_rates(run, 1, WARM_UP_SECONDS)
             enter(run, current, state, record)
             if quiet is not None:
                 quiet()
