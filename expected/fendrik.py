@@ -1,10 +1,20 @@
 """The texture tester's expected picture: the large texture over the window's
 grid 0..255 and the small one over 100..163, both sampled with GL_LINEAR, and
-the clear colour in the last column and row; and its verdict from a grid of
-probes over the whole window."""
+the clear colour in the last column and row; and its verdict, every pixel
+against that picture's band."""
 
-from .probes import from_probes, probe
+import numpy as np
+
+from . import bands, raster, texels
+from .fixedfunction import TEXEL_REACH
+from .probes import from_band
 from .texels import sample_linear
+
+GRID = 256                  # window units across and down
+# The squares: grid corners top-left, top-right, bottom-right, bottom-left,
+# texture coordinate (0, 0) at the top-left one.
+LARGE = (0, 255)
+SMALL = (100, 163)
 
 CLEAR = (26, 26, 128)       # 0.1, 0.1, 0.5 in 8-bit channels
 E = 0.99990000              # texture coordinates end just short of 1
@@ -22,19 +32,29 @@ def expected_small(texels, px, py, scale_x=1.0, scale_y=1.0):
                          E * ((py + 0.5) / scale_y - 100) / 63)
 
 
-def verdict(image, tol, texels):
-    """texels: the large and the small texture."""
-    large, small = texels
-    results = []
-    for py in range(3, 255, 9):
-        for px in range(3, 255, 9):
-            if 100 <= px <= 162 and 100 <= py <= 162:
-                expected = expected_small(small, px, py)
-            else:
-                expected = expected_large(large, px, py)
-            results.append(probe(image, (px, py), expected, tol))
-    # The square ends at grid unit 255: the last column and row keep the clear colour.
-    for i in range(0, 256, 15):
-        results.append(probe(image, (255, i), CLEAR, tol))
-        results.append(probe(image, (i, 255), CLEAR, tol))
-    return from_probes(results, len(results))
+def band(textures, width, height):
+    """The large square over the clear colour, then the small one over it;
+    both take their texels as they are (white modulated), opaque."""
+    picture = bands.Band(width, height, CLEAR)
+    for (first, last), texture in ((LARGE, textures.dial), (SMALL, textures.card)):
+        draw_square(picture, texture, first, last)
+    return picture
+
+
+def draw_square(picture, texture, first, last):
+    corners = [(first, first), (last, first), (last, last), (first, last)]
+    uv = np.array([(0, 0), (E, 0), (E, E), (0, E)], float)
+    positions = [(x * picture.width / GRID, picture.height - y * picture.height / GRID)
+                 for x, y in corners]
+    # Drawn as one GL_QUADS quad with no culling: either split into
+    # triangles draws the same, the coordinates being affine in the window.
+    mesh = raster.Mesh(positions, [1.0] * 4, [(0, 1, 2), (0, 2, 3)], cull=False)
+
+    def shade(tri, weights, under):
+        st = weights @ uv[list(tri)]
+        return texels.sample_bounds(texture, st[:, 0], st[:, 1], TEXEL_REACH)
+    picture.draw(mesh, shade)
+
+
+def verdict(image, tol, picture):
+    return from_band(picture, image, tol)

@@ -2,36 +2,50 @@
 from its equations: the quad's transform (scale, move along z, turn about
 the vertical axis, then perspective or the identity projection),
 perspective-correct interpolation, the texture environments, lighting with
-no light enabled, flat shading, fog at the fragment's eye depth and
-blending. For a pixel it gives the range of colours a correct renderer may
-write there, or nothing where the pixel is no fair probe.
+no light enabled, flat shading, fog and blending. band() gives, for every
+pixel of a window, the colours a correct renderer may write there.
 
 A state is a dict of the render settings (texture, blend, lighting, fog,
 env, flat, perspective, persp) over the program's view (yrot, size,
 offset, and coord, where the quad's texture coordinates end); INITIAL is
-vorntest5's start and FIRST_VERSION vorntest's. The texels passed in carry
-the texture's format (3 components: RGB, 4: RGBA)."""
+vorntest5's start and FIRST_VERSION vorntest's. Textures are float arrays
+(rows, columns, components) with 3 components (RGB) or 4 (RGBA).
+
+Where OpenGL leaves a choice open the band spans every choice that
+renderers really make:
+- texture coordinates are known to TEXEL_REACH of a texel on each axis,
+  for the rounding of positions and interpolants on their way to the
+  texture unit;
+- fog is blended by a factor worked out per fragment from the
+  interpolated eye depth, or per vertex and then interpolated.
+Some choices are taken as fixed, since every renderer at hand makes them
+alike and a renderer that differs draws a plainly different picture:
+perspective-correct interpolation of colours, texture coordinates and fog
+(vorntest5 asks for GL_NICEST; vorntest draws with w = 1, where the
+hint changes nothing); the eye-plane depth as the fog distance, not the
+radial distance; the last vertex of a triangle as the source of its flat
+colour; exact GL_LINEAR filtering of the texture's own texels."""
 
 import math
 import struct
 
+import numpy as np
+
+from . import bands, raster, texels
+from .raster import cross, segment_distance
+
 from .texels import sample_linear
 
-# Tolerance, in 8-bit steps, around the range that the model gives for a
-# probe: half a step for the renderer's conversion of a float colour to 8 bits,
+# Tolerance, in 8-bit steps, around the band that the model gives for a
+# pixel: half a step for the renderer's conversion of a float colour to 8 bits,
 # one step for its 8-bit bilinear weights, one for blending, fog and modulation
 # done on 8-bit values, and half a step of slack.
 TOLERANCE = 3
-# Texture coordinates are taken as exact to a quarter texel: the model's range
-# at a probe spans its neighbours at that distance, and probes whose range is
-# wider than SPREAD steps (texture detail, edges of the dial) are left out.
-NEAR = 0.25
-SPREAD = 6
-# Probes keep this many pixels from every triangle edge, so no rasterisation
-# rule decides which triangle (or none) a probe pixel belongs to.
+# How far, in texels, a texture coordinate may stray on each axis.
+TEXEL_REACH = 1.0 / 8
+# Pixels of the test functions' probes keep this many pixels from every
+# triangle edge, so no rasterisation rule decides where they belong.
 MARGIN = 3.0
-# Spacing of the probe grid, in pixels.
-STEP = 11
 
 
 def f32(value):
@@ -115,16 +129,6 @@ def clip_position(eye, state, aspect):
             -(ZFAR + ZNEAR) / (ZFAR - ZNEAR) * z - 2 * ZFAR * ZNEAR / (ZFAR - ZNEAR), -z)
 
 
-def cross(o, a, b):
-    return (a[0] - o[0]) * (b[1] - o[1]) - (a[1] - o[1]) * (b[0] - o[0])
-
-
-def segment_distance(p, a, b):
-    dx, dy = b[0] - a[0], b[1] - a[1]
-    k = max(0.0, min(1.0, ((p[0] - a[0]) * dx + (p[1] - a[1]) * dy) / (dx * dx + dy * dy)))
-    return math.hypot(p[0] - a[0] - k * dx, p[1] - a[1] - k * dy)
-
-
 class Scene:
     """The quad of one state in a window of the given size: window positions
     (y up) of the vertices, and the front-facing triangles."""
@@ -155,7 +159,7 @@ class Scene:
             area = cross(*v)
             lam = [cross(p, v[1], v[2]) / area, cross(v[0], p, v[2]) / area,
                    cross(v[0], v[1], p) / area]
-            edges = [segment_distance(p, v[j], v[(j + 1) % 3]) for j in range(3)]
+            edges = [segment_distance(v[j], v[(j + 1) % 3], *p) for j in range(3)]
             if min(lam) >= 0:
                 if min(edges) < MARGIN:
                     return None
@@ -172,111 +176,115 @@ def interpolate(tri, weights, values):
             for c in range(len(values[tri[0]]))]
 
 
-def fragment_colour(scene, tri, weights, texel):
-    """The colour, on the 0 to 255 scale, that the fixed-function pipeline
-    writes for a fragment, with texel the texture's (R, G, B) or (R, G, B, A)
-    there."""
-    state = scene.state
-    if state["lighting"]:
-        colour, alpha = list(LIT), LIT_ALPHA
-    else:
-        if state["flat"]:
-            # The last vertex of each triangle gives its colour.
-            rgba = list(RGBA[tri[2]])
-        else:
-            rgba = interpolate(tri, weights, RGBA)
-        colour, alpha = rgba[:3], rgba[3] / 255
-    if state["texture"]:
-        env = state["env"]
-        # An RGB texture leaves the fragment's alpha alone in every mode and
-        # decals as an opaque one; an RGBA texture's alpha replaces the
-        # fragment's, scales it (modulate, blend) or weighs the decal.
-        rgb, rgba = texel[:3], len(texel) == 4
-        texel_alpha = texel[3] / 255 if rgba else 1.0
-        if env == "replace":
-            colour = list(rgb)
-            if rgba:
-                alpha = texel_alpha
-        elif env == "decal":
-            colour = [c * (1 - texel_alpha) + t * texel_alpha for c, t in zip(colour, rgb)]
-        elif env == "modulate":
-            colour = [c * t / 255 for c, t in zip(colour, rgb)]
-            alpha *= texel_alpha
-        elif env == "blend":
-            # The environment colour is the default (0, 0, 0, 0).
-            colour = [c * (1 - t / 255) for c, t in zip(colour, rgb)]
-            alpha *= texel_alpha
-    if state["fog"]:
-        # Fog distance: the fragment's eye depth, exact under
-        # perspective-correct interpolation.
-        z = -interpolate(tri, weights, [(e[2],) for e in scene.eye])[0]
-        f = fog_factor(state["fog"], z)
-        colour = [f * c + (1 - f) * g for c, g in zip(colour, FOG_COLOR)]
-    if state["blend"]:
-        colour = [alpha * c + (1 - alpha) * d for c, d in zip(colour, CLEAR)]
-    return colour
-
-
 def fog_factor(mode, z):
-    """Fog factor at eye distance z: 1 is no fog, 0 is all fog colour."""
+    """Fog factor at eye distance z (a number or an array): 1 is no fog, 0
+    is all fog colour."""
     if mode == "linear":
         f = (FOG_END - z) / (FOG_END - FOG_START)
     elif mode == "exp":
-        f = math.exp(-FOG_DENSITY * z)
+        f = np.exp(-FOG_DENSITY * z)
     else:
-        f = math.exp(-(FOG_DENSITY * z) ** 2)
-    return max(0.0, min(1.0, f))
+        f = np.exp(-(FOG_DENSITY * z) ** 2)
+    return np.clip(f, 0.0, 1.0)
 
 
-def expected_range(scene, texels, px, py):
-    """(low, high) per channel for pixel (px, py), or None where the pixel is
-    no good probe: near an edge, or on texture detail finer than NEAR."""
-    where = scene.locate(px, py)
-    if where is None:
-        return None
-    tri, weights = where
-    if tri == "outside":
-        return CLEAR, CLEAR
+def band(state, texture, width, height):
+    """The band of every pixel of a window of this size in a state: the
+    quad over the clear colour."""
+    scene = Scene(state, width, height)
+    picture = bands.Band(width, height, CLEAR)
+    mesh = raster.Mesh(scene.window, scene.w, TRIANGLES, cull=True)
+    picture.draw(mesh, lambda tri, weights, under: shade(scene, texture, tri, weights, under))
+    return picture
+
+
+def shade(scene, texture, tri, weights, under):
+    """The band (lo, hi) of the colour written where the triangle tri has
+    these vertex weights, over the band under of what lies beneath."""
     state = scene.state
+    colour, alpha = vertex_colour(state, tri, weights)
+    variants = [(colour, alpha)]
     if state["texture"]:
-        u, v = interpolate(tri, weights, [(p[0], p[1]) for p in scene.points])
-        d = NEAR / 256
-        colours = [fragment_colour(scene, tri, weights,
-                                   sample_linear(texels, u + du * d, v + dv * d))
-                   for du in (-1, 0, 1) for dv in (-1, 0, 1)]
-    else:
-        colours = [fragment_colour(scene, tri, weights, None)]
-    low = [min(c[k] for c in colours) for k in range(3)]
-    high = [max(c[k] for c in colours) for k in range(3)]
-    if max(hi - lo for lo, hi in zip(low, high)) > SPREAD:
-        return None
-    return low, high
-
-
-def probe_mismatches(image, state, texels, points=None, tolerance=TOLERANCE):
-    """Compares the image with the model at a grid of probes (or at the given
-    points), allowing tolerance steps around each probe's range; returns the
-    mismatches (pixel, observed, expected) and the counts of probes inside
-    the quad and outside it."""
-    scene = Scene(state, image.width, image.height)
-    if points is None:
-        points = [(px, py) for py in range(0, image.height, STEP)
-                  for px in range(0, image.width, STEP)]
-    bad, inside, outside = [], 0, 0
-    for px, py in points:
-        expected = expected_range(scene, texels, px, py)
-        if expected is None:
-            continue
-        low, high = expected
-        if low is CLEAR:
-            outside += 1
+        uv = weights @ np.array([scene.points[i][:2] for i in tri])
+        if texture.shape[2] == 3:
+            # Each channel written grows or shrinks with the texel's same
+            # channel alone, in every environment, and so does fog and the
+            # blend (whose alpha an RGB texture leaves alone): the texels'
+            # own least and greatest values bound the result.
+            samples = texels.sample_bounds(texture, uv[:, 0], uv[:, 1], TEXEL_REACH)
         else:
-            inside += 1
-        actual = image.pixel(px, py)
-        if any(a < lo - tolerance or a > hi + tolerance
-               for a, lo, hi in zip(actual, low, high)):
-            bad.append(((px, py), actual, tuple(round((lo + hi) / 2) for lo, hi in zip(low, high))))
-    return bad, inside, outside
+            samples = texels.bounding_samples(texture, uv[:, 0], uv[:, 1], TEXEL_REACH)
+        variants = [environment(state["env"], colour, alpha, t) for t in samples]
+    if state["fog"]:
+        depths = np.array([-scene.eye[i][2] for i in tri])
+        factors = (fog_factor(state["fog"], weights @ depths),
+                   weights @ fog_factor(state["fog"], depths))
+        variants = [(f[:, None] * c + (1 - f[:, None]) * np.array(FOG_COLOR), a)
+                    for c, a in variants for f in factors]
+    if state["blend"]:
+        written = [a[:, None] * c + (1 - a[:, None]) * beneath
+                   for c, a in variants for beneath in under]
+    else:
+        written = [c for c, _ in variants]
+    return texels.lowest(written), texels.highest(written)
+
+
+def vertex_colour(state, tri, weights):
+    """The fragment's colour (n, 3) on the 0 to 255 scale and alpha (n,)
+    from 0 to 1, before texturing."""
+    n = len(weights)
+    if state["lighting"]:
+        return np.tile(np.array(LIT, float), (n, 1)), np.full(n, LIT_ALPHA)
+    if state["flat"]:
+        # The last vertex of each triangle gives its colour.
+        rgba = np.tile(np.array(RGBA[tri[2]], float), (n, 1))
+    else:
+        rgba = weights @ np.array([RGBA[i] for i in tri], float)
+    return rgba[:, :3], rgba[:, 3] / 255
+
+
+def environment(env, colour, alpha, texel):
+    """The texture environment: an RGB texture leaves the fragment's alpha
+    alone in every mode and decals as an opaque one; an RGBA texture's alpha
+    replaces the fragment's, scales it (modulate, blend) or weighs the
+    decal. The environment colour is the default (0, 0, 0, 0)."""
+    rgb = texel[:, :3]
+    has_alpha = texel.shape[1] == 4
+    texel_alpha = texel[:, 3] / 255 if has_alpha else np.ones(len(texel))
+    if env == "replace":
+        return rgb, texel_alpha if has_alpha else alpha
+    if env == "decal":
+        share = texel_alpha[:, None]
+        return colour * (1 - share) + rgb * share, alpha
+    if env == "modulate":
+        return colour * rgb / 255, alpha * texel_alpha
+    return colour * (1 - rgb / 255), alpha * texel_alpha
+
+
+def probe_mismatches(image, state, texture, points=None, tolerance=TOLERANCE):
+    """Compares the image with the model at every judged pixel (or at the
+    given ones among them), allowing tolerance steps around each pixel's
+    band; returns the mismatches (pixel, observed, expected middle) and the
+    counts of pixels compared on the quad and around it."""
+    texture = np.asarray(texture, np.float32)
+    picture = band(state, texture, image.width, image.height)
+    picture.freeze()
+    observed = bands.pixels(image)
+    if points is None:
+        rows, cols = np.nonzero(picture.judged)
+    else:
+        pairs = [(py, px) for px, py in points if picture.judged[py, px]]
+        rows = np.array([p[0] for p in pairs], int)
+        cols = np.array([p[1] for p in pairs], int)
+    obs = observed[rows, cols].astype(np.int16)
+    lo, hi = picture.lo[rows, cols].astype(np.int16), picture.hi[rows, cols].astype(np.int16)
+    off = ((obs < lo - tolerance) | (obs > hi + tolerance)).any(axis=1)
+    middle = picture.expected()
+    bad = [((int(c), int(r)), tuple(int(v) for v in observed[r, c]),
+            tuple(int(v) for v in middle[r, c]))
+           for r, c in zip(rows[off], cols[off])]
+    on_quad = picture.drawn[rows, cols]
+    return bad, int(on_quad.sum()), int((~on_quad).sum())
 
 
 def edge_row(scene, a, b, x):

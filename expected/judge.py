@@ -1,31 +1,72 @@
 """One verdict for any program's picture: the textures each program's model
-reads, and the dispatch to that program's expected picture."""
+reads, the expected picture (a band for every pixel) of each program, kept
+for a state and window size once worked out, and the dispatch to each
+program's verdict."""
 
+import collections
 import os
+import threading
 
 from . import fendrik, quenby, tembrel, vorntest
 from .probes import Verdict
-from .texels import read_raw
+from .texels import load
+
+# Bands kept, the least recently used dropped first: enough for every state
+# of a full run, so the second renderer and the traces' replays reuse the
+# first renderer's. One 600 x 600 band takes about 3 MB.
+KEPT_BANDS = 200
 
 
-def load_texels(bin_dir):
-    """The texture files the models sample, from the programs' directory."""
-    dial = read_raw(os.path.join(bin_dir, "Texture2_256X256X24.RAW"), 256, 256, 24)
-    card = read_raw(os.path.join(bin_dir, "Texture1_64X64X24.RAW"), 64, 64, 24)
-    return {"vorntest5": dial, "fendrik": (dial, card), "tembrel": dial}
+class Textures:
+    """The texture files the models sample, from the programs' directory,
+    with the bands worked out from them."""
+
+    def __init__(self, directory):
+        def raw(name, side, bits):
+            return load(os.path.join(directory, name), side, side, bits)
+        self.dial = raw("Texture2_256X256X24.RAW", 256, 24)
+        self.card = raw("Texture1_64X64X24.RAW", 64, 24)
+        self.hands = raw("Texture1_128X128X32.RAW", 128, 32)
+        self._bands = collections.OrderedDict()
+        self._lock = threading.Lock()
+
+    def band(self, key, make):
+        """The band for key (what it depends on besides the textures), made
+        by make() the first time."""
+        with self._lock:
+            if key in self._bands:
+                self._bands.move_to_end(key)
+                return self._bands[key]
+        band = make().freeze()
+        with self._lock:
+            self._bands[key] = band
+            while len(self._bands) > KEPT_BANDS:
+                self._bands.popitem(last=False)
+        return band
 
 
-def judge(program, settings, image, count, tol, texels):
+def load_texels(directory):
+    return Textures(directory)
+
+
+def judge(program, settings, image, count, tol, textures):
     """The verdict on a picture of program in a state with these settings
     (the render state, or the clock's time); count is the frame count the
     picture was taken at. A model that fails fails the state."""
+    size = (image.width, image.height)
     try:
         if program in ("vorntest5", "vorntest"):
-            return vorntest.verdict(program, image, settings, tol, texels.get(program))
+            key = (program, tuple(sorted(settings.items())), size)
+            band = textures.band(key, lambda: vorntest.band(program, settings, *size,
+                                                            texture=textures.dial))
+            return vorntest.verdict(band, image, tol)
         if program == "fendrik":
-            return fendrik.verdict(image, tol, texels["fendrik"])
+            band = textures.band((program, size), lambda: fendrik.band(textures, *size))
+            return fendrik.verdict(image, tol, band)
         if program == "tembrel":
-            return tembrel.verdict(image, tol, texels["tembrel"], settings["time"])
+            key = (program, settings["time"], size)
+            band = textures.band(key, lambda: tembrel.band(textures, *size, settings["time"]))
+            return tembrel.verdict(image, tol, band, settings["time"])
         if program == "quenby":
             return quenby.verdict(image, count, tol)
     except Exception as error:      # noqa: BLE001 - a broken model fails its state

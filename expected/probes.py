@@ -1,13 +1,15 @@
-"""Verdicts from probe pixels: each probe compares an observed colour with
-the colour a model expects there, within a tolerance counted in steps of the
-window's channels; a verdict collects them into PASS or FAIL with the
-failures and a spread of the rest for the page."""
+"""Verdicts: every judged pixel of a picture compared with the band its
+model allows, within a tolerance counted in steps of the window's channels;
+or, for the few checks that no band expresses (a hand's colour along its
+blade), probes of single pixels. A verdict is PASS or FAIL, with the counts
+and the worst differing pixels for the page."""
 
 import math
 
+from .bands import Comparison, pixels
 from .texels import close_to
 
-# A probe's expected colour is exact; the renderer's may be off by the
+# The model's band is exact; the renderer's colour may be off by the
 # quantisation of its own arithmetic, counted in steps of the window's
 # channels: half a step where the final colour is rounded to the channel,
 # one step for the 8-bit weights of bilinear filtering, one for a stage done
@@ -15,6 +17,8 @@ from .texels import close_to
 # and half a step of slack. Readback is 8-bit, where one step of an n-bit
 # channel is 255 / (2^n - 1).
 TOLERANCE_STEPS = 3
+# Fewer judged pixels than this says the model lost the picture.
+MINIMUM = 20
 
 
 def tolerance(bits):
@@ -24,31 +28,44 @@ def tolerance(bits):
 
 class Verdict:
     """PASS or FAIL, with a note; probes are (pixel, expected, observed, ok),
-    the failing ones among them."""
+    the failing ones among them; judged, differing and worst count the
+    pixels compared, those outside their band and the largest difference;
+    expected and mask are the expected picture and the mismatch mask, as
+    arrays (rows, columns, 3), where the picture was judged by a band."""
 
     def __init__(self, status, probes=(), checked=0, note=""):
         self.status = status
         self.probes = list(probes)
         self.checked = checked
         self.note = note
+        self.judged = self.differing = self.worst = None
+        self.expected = self.mask = None
 
     def failures(self):
         return [p for p in self.probes if not p[3]]
 
 
-def from_probes(results, checked, note="", minimum=20, shown=8):
-    """A verdict from (pixel, expected, observed, ok) results: PASS when every
-    probe agrees and enough were taken. The page shows every failure and a
-    spread of the others."""
-    bad = [r for r in results if not r[3]]
-    good = [r for r in results if r[3]]
-    spread = good[::max(1, len(good) // shown)][:shown]
-    if bad:
-        return Verdict("FAIL", bad[:24] + spread[:4], checked,
-                       "%d of %d probes differ%s" % (len(bad), checked, note))
-    if checked < minimum:
-        return Verdict("FAIL", spread, checked, "only %d probes could be taken" % checked)
-    return Verdict("PASS", spread, checked, "%d probes%s" % (checked, note))
+def from_band(band, image, tol, note="", extra=()):
+    """The verdict on a picture against a band: FAIL when any judged pixel
+    lies outside its band by more than tol, or when any extra probe
+    (pixel, expected, observed, ok) fails."""
+    comparison = Comparison(band.freeze(), pixels(image), tol)
+    extra = list(extra)
+    bad_extra = [p for p in extra if not p[3]]
+    examples = [(pixel, expected, observed, False)
+                for pixel, expected, observed in comparison.examples]
+    text = "%d of %d pixels judged differ, worst by %d%s" % (
+        comparison.differing, comparison.judged, comparison.worst, note)
+    if bad_extra:
+        text += "; %d of %d probes differ" % (len(bad_extra), len(extra))
+    status = "FAIL" if comparison.differing or bad_extra else "PASS"
+    if comparison.judged < MINIMUM:
+        status, text = "FAIL", "only %d pixels could be judged%s" % (comparison.judged, note)
+    verdict = Verdict(status, examples + bad_extra, comparison.judged, text)
+    verdict.judged, verdict.differing = comparison.judged, comparison.differing
+    verdict.worst = comparison.worst
+    verdict.expected, verdict.mask = band.expected(), comparison.mask
+    return verdict
 
 
 def probe(image, pixel, expected, tol):

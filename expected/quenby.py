@@ -4,14 +4,20 @@ each star may light; and its verdict for a frozen picture against the table
 of the frame it shows.
 
 Every star is blue at full strength, so a star's pixels are those with any
-blue."""
+blue. With no blending, a smoothed point writes its whole colour wherever
+it writes at all: what its coverage decides is only which pixels of its
+fringe it writes."""
 
 import ctypes
 import ctypes.util
 import math
 
+import numpy as np
+
+from . import bands
+from .bands import Comparison, pixels
 from .fixedfunction import f32
-from .probes import from_probes, probe
+from .probes import from_band
 
 WIDTH, HEIGHT = 640, 480
 STARCOUNT = 300
@@ -105,28 +111,51 @@ def match(image, count):
     return min(tried)[2]
 
 
+def band(field, width, height):
+    """The band of every pixel for a star table: the black clear colour,
+    then each star in table order, which writes its colour (shade, shade, 1)
+    over every pixel lying wholly inside its disc and over the pixel that
+    holds its centre, may write it over the pixels its fringe reaches (at
+    least the smooth point's least size, 1, and a pixel beyond its edge),
+    and leaves the rest. A star whose centre lies within half a pixel of
+    the window's border may be clipped whole."""
+    picture = bands.Band(width, height, (0, 0, 0))
+    for star in field.stars:
+        x, y, size = star[0] * width, star[1] * height, star[2]
+        colour = (star[4] * 255, star[4] * 255, 255)
+        reach = max(size, 1.0) / 2 + 1.0
+        box = picture.window.around([(x, y)], reach)
+        if box is None:
+            continue
+        cx, cy = picture.window.centres(*box)
+        distance = np.hypot(cx - x, cy - y)
+        sure = distance + math.sqrt(0.5) <= size / 2
+        if size >= 1:
+            sure |= (np.abs(cx - x) <= 0.5) & (np.abs(cy - y) <= 0.5)
+        if on_window_border(x, y, width, height):
+            sure[:] = False
+        picture.paint(sure, colour, box)
+        picture.either((distance < reach) & ~sure, colour, box=box)
+    return picture
+
+
+def on_window_border(x, y, width, height):
+    return min(x, y, width - x, height - y) < 0.5
+
+
 def verdict(image, count, tol):
-    """The picture against the star table recomputed for the frame it shows:
-    every star away from the edges lights a pixel, no pixel is lit away from
-    every star, and a large lone star's centre has its colour (shade, shade,
-    1)."""
-    field, dark, stray = match(image, count)
-    results = []
-    for n in dark[:8]:
-        star = field.stars[n]
-        pixel = (int(star[0] * image.width), image.height - 1 - int(star[1] * image.height))
-        shade = int(round(star[4] * 255))
-        results.append((pixel, (shade, shade, 255), image.pixel(*pixel), False))
-    for pixel in stray[:8]:
-        results.append((pixel, (0, 0, 0), image.pixel(*pixel), False))
-    centres = [(star[0] * image.width, star[1] * image.height) for star in field.stars]
-    for n, star in enumerate(field.stars):
-        x, y = centres[n]
-        alone = all(math.hypot(x - cx, y - cy) > 10 for m, (cx, cy) in enumerate(centres)
-                    if m != n)
-        if alone and star[2] >= 5 and not on_edge(star):
-            pixel = (int(x), image.height - 1 - int(y))
-            shade = star[4] * 255
-            results.append(probe(image, pixel, (shade, shade, 255), tol))
-    return from_probes(results, len(field.stars) + len(results), "; frame %d" % field.frames,
-                       minimum=1)
+    """The picture against the band of the frame it shows: the frame count
+    is written after each swap, so the picture may be a frame ahead of it,
+    or one behind where the swap was still on its way. The frame whose band
+    the picture fits best is judged."""
+    observed = pixels(image)
+    best = None
+    for frames in (count, count - 1, count + 1):
+        field = Field()
+        field.advance_to(frames)
+        picture = band(field, image.width, image.height).freeze()
+        differing = Comparison(picture, observed, tol).differing
+        if best is None or differing < best[0]:
+            best = (differing, frames, picture)
+    _, frames, picture = best
+    return from_band(picture, image, tol, "; frame %d" % frames)

@@ -1,14 +1,19 @@
 """The clock's expected picture: where window pixels lie in clock units,
-the dial's own texels under the body, the hands' bearings for a time, and
-the time's text as freeglut's 8 x 13 glyphs set from the window's centre;
-and its verdict at a fixed time, from probes on the dial away from the
-hands, on the text and along each hand."""
+the body's 24-sided outline filled with the dial's own texels, the three
+hands drawn over it from their rectangles turned to a time, and the time's
+text as freeglut's 8 x 13 glyphs set from the window's centre; and its
+verdict at a fixed time, every pixel against that picture's band."""
+
 
 import ctypes
 import ctypes.util
 import math
 
-from .probes import from_probes, probe
+import numpy as np
+
+from . import bands, raster, texels
+from .fixedfunction import TEXEL_REACH
+from .probes import from_band
 from .texels import sample_linear
 
 CLEAR = (26, 26, 128)        # 0.1, 0.1, 0.5 in 8-bit channels
@@ -76,65 +81,97 @@ class Clock:
         return sample_linear(texels, (1 + x) / 2, (1 + y) / 2)
 
 
-def verdict(image, tol, texels, when):
-    """The dial's own texels everywhere away from the hands, their hubs and
-    the text; every pixel of the text's glyphs opaque white; and along each
-    hand, pixels that are not the dial's."""
-    clock = Clock(image.width, image.height)
+# The body's outline: a 24-gon of radius 1 whose first corner lies at 9
+# o'clock. Inside it the body's image is projected flat along z, u = (1 + x)/2,
+# v = (1 + y)/2, on the face and the rim alike, so one fan of triangles from
+# the centre draws the same picture as the body's own.
+BODY_CORNERS = 24
+# Each hand is a rectangle pointing at 12 o'clock: x, y of its corners (tail
+# right, tip right, tip left, tail left), the u across those corners and the
+# v of its band of the hands' image, from the right side to the left.
+HAND_X = (0.086329, 0.086329, -0.10419, -0.10419)
+HAND_Y = (-0.115105, 0.900996, 0.900996, -0.115105)
+HAND_U = (0.0, 0.999999, 0.999999, 0.0)
+HAND_V = {"hour": (0.0, 0.249999), "minute": (0.249999, 0.499999),
+          "second": (0.499999, 0.749999)}
+# Both windings: one pair faces the viewer, the other is culled.
+HAND_TRIANGLES = [(3, 2, 1), (3, 1, 0), (0, 1, 2), (0, 2, 3)]
+
+
+def window_position(clock_x, clock_y, width, height):
+    return ((clock_x + 1) * width / 2, (clock_y + 1) * height / 2)
+
+
+def band(textures, width, height, when):
+    """The band of every pixel of the clock at a time "H:M:S": the body over
+    the clear colour, the second, minute and hour hands in the order the
+    program draws them (each nearer than the last, so the depth test passes
+    them all), blended by their image's alpha, and the text in opaque white."""
     hours, minutes, seconds = (int(v) for v in when.split(":"))
-    text = "%d:%d:%d" % (hours, minutes, seconds)
-    hands = list(zip(bearing_of(hours, minutes, seconds),
-                     (HOUR_TIP, MINUTE_TIP, SECOND_TIP)))
-    results = []
-    for py in range(1, image.height, 6):
-        for px in range(1, image.width, 6):
-            x, y = clock.to_clock(px, py)
-            r = math.hypot(x, y)
-            if r < HUB or 0.97 < r < 1.03:
-                continue
-            if r >= 1.03:
-                results.append(probe(image, (px, py), CLEAR, tol))
-                continue
-            cx, cy = image.width // 2, image.height // 2
-            if -2 <= px - cx <= 8 * len(text) + 2 and -6 <= cy - py <= 15:
-                continue
-            if any(near_hand(x, y, bearing, tip) for bearing, tip in hands):
-                continue
-            results.append(probe(image, (px, py), clock.dial(texels, px, py), tol))
+    picture = bands.Band(width, height, CLEAR)
+    draw_body(picture, textures.dial)
+    hour, minute, second = bearing_of(hours, minutes, seconds)
+    for name, bearing in (("second", second), ("minute", minute), ("hour", hour)):
+        draw_hand(picture, textures.hands, name, bearing)
+    draw_text(picture, "%d:%d:%d" % (hours, minutes, seconds))
+    return picture
+
+
+def draw_body(picture, dial):
+    corners = [(math.cos(math.radians(180 + 15 * m)), math.sin(math.radians(180 + 15 * m)))
+               for m in range(BODY_CORNERS)]
+    points = [(0.0, 0.0)] + corners
+    mesh = raster.Mesh([window_position(x, y, picture.width, picture.height)
+                        for x, y in points], [1.0] * len(points),
+                       [(0, 1 + m, 1 + (m + 1) % BODY_CORNERS) for m in range(BODY_CORNERS)])
+    uv = np.array([((1 + x) / 2, (1 + y) / 2) for x, y in points])
+
+    def shade(tri, weights, under):
+        st = weights @ uv[list(tri)]
+        # The image is RGB and the colour white: modulate writes the texel,
+        # opaque.
+        return texels.sample_bounds(dial, st[:, 0], st[:, 1], TEXEL_REACH)
+    picture.draw(mesh, shade)
+
+
+def draw_hand(picture, hands, name, bearing):
+    """A hand turned clockwise from 12 by bearing degrees, its image's
+    colour blended over what lies beneath by its alpha."""
+    turn = math.radians(360.0 - bearing)
+    c, s = math.cos(turn), math.sin(turn)
+    positions = [window_position(x * c - y * s, x * s + y * c, picture.width, picture.height)
+                 for x, y in zip(HAND_X, HAND_Y)]
+    v_right, v_left = HAND_V[name]
+    uv = np.array(list(zip(HAND_U, (v_right, v_right, v_left, v_left))))
+    mesh = raster.Mesh(positions, [1.0] * 4, HAND_TRIANGLES, cull=True)
+
+    def shade(tri, weights, under):
+        st = weights @ uv[list(tri)]
+        written = []
+        for texel in texels.bounding_samples(hands, st[:, 0], st[:, 1], TEXEL_REACH):
+            alpha = texel[:, 3:4] / 255
+            written += [alpha * texel[:, :3] + (1 - alpha) * beneath for beneath in under]
+        return texels.lowest(written), texels.highest(written)
+    picture.draw(mesh, shade)
+
+
+def draw_text(picture, text):
+    """The glyphs' set pixels in white. The first glyph's second column also
+    reads an eighth of the hands image's last column, which a hand's tip
+    needs clear: there the text may be an eighth see-through."""
     font = font_8x13()
-    on, _ = ink(font, text, image.width, image.height)
-    # The first glyph's second column also reads an eighth of the hands
-    # image's last column, which a hand's tip needs clear: there the text may
-    # be an eighth see-through, as the clock's own tests allow.
-    seethrough = math.floor(image.width / 2 - font.xorig) + 1
-    for pixel in sorted(on):
-        allowed = max(tol, 255 // 8 + tol) if pixel[0] == seethrough else tol
-        results.append(probe(image, pixel, WHITE, allowed))
-    # Along each blade, the hand's own colour: dark navy for the hour and
-    # minute hands, red for the second hand, one or two pixels wide; a probe
-    # takes the most hand-like pixel of the 3 x 3 around the blade's line.
-    radii = ((0.25, 0.35, 0.45), (0.3, 0.5, 0.74), (0.3, 0.5, 0.8))
-
-    def red(p):
-        return p[0] > 150 and p[0] - p[1] > 100
-
-    def dark(p):
-        return max(p) < 80
-    for (bearing, _), along, test, label in zip(
-            hands, radii, (dark, dark, red),
-            ("dark hand (all < 80)", "dark hand (all < 80)", "red hand (R > 150, R - G > 100)")):
-        a = math.radians(bearing)
-        for r in along:
-            px, py = clock.to_pixel(r * math.sin(a), r * math.cos(a))
-            around = [(px + dx, py + dy) for dy in (-1, 0, 1) for dx in (-1, 0, 1)]
-            pixel = next((q for q in around if test(image.pixel(*q))), (px, py))
-            observed = image.pixel(*pixel)
-            results.append((pixel, label, observed, test(observed)))
-    return from_probes(results, len(results), "; text %r" % text)
+    on, _ = ink(font, text, picture.width, picture.height)
+    seethrough = math.floor(picture.width / 2 - font.xorig) + 1
+    mask = np.zeros((picture.height, picture.width), bool)
+    for col, row in on:
+        if 0 <= col < picture.width and 0 <= row < picture.height:
+            mask[row, col] = True
+    picture.paint(mask, WHITE)
+    column = np.zeros_like(mask)
+    column[:, seethrough] = mask[:, seethrough]
+    picture.lo[column] = 255 - 255 / 8
 
 
-def near_hand(x, y, bearing, tip):
-    a = math.radians(bearing)
-    along = x * math.sin(a) + y * math.cos(a)
-    across = x * math.cos(a) - y * math.sin(a)
-    return abs(across) < 0.06 and along < tip + 0.04
+def verdict(image, tol, picture, when):
+    return from_band(picture, image, tol, "; text %r" % "%d:%d:%d" % tuple(
+        int(v) for v in when.split(":")))

@@ -234,13 +234,16 @@ def pictures_of(report, driver, renderer, tools, program, states, texels):
                 SKIP, "no GL context under %s" % piglit.environment_text(renderer.env))
         return
     verdicts = {}
+    kept = {}
 
     def judged(record):
-        name = "%s/%s/%s.png" % (renderer.name, program, record.state.name)
-        record.image.save(os.path.join(report.out, name))
-        report.pictures[(renderer.name, record.state.id)] = (name, record.count)
-        verdicts[record.state.name] = judge.judge(program, record.state.settings, record.image,
-                                                  record.count, report.tolerance, texels)
+        name = "%s/%s/%s" % (renderer.name, program, record.state.name)
+        record.image.save(os.path.join(report.out, name + ".png"))
+        report.pictures[(renderer.name, record.state.id)] = (name + ".png", record.count)
+        verdict = judge.judge(program, record.state.settings, record.image, record.count,
+                              report.tolerance, texels)
+        verdicts[record.state.name] = verdict
+        kept[record.state.name] = pictures.save_verdict(verdict, os.path.join(report.out, name))
 
     with concurrent.futures.ThreadPoolExecutor(max_workers=1) as worker:
         jobs = []
@@ -252,6 +255,8 @@ def pictures_of(report, driver, renderer, tools, program, states, texels):
             job.result()
     for record in records:
         outcome = Outcome.of_record(record, verdicts.get(record.state.name))
+        outcome.pictures = {kind: os.path.relpath(path, report.out)
+                            for kind, path in kept.get(record.state.name, {}).items()}
         outcome.command = command_text(record.state, renderer.env,
                                        os.path.dirname(driver.bin_dir), report.preload_paths)
         if record.rates:

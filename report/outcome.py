@@ -14,7 +14,9 @@ STDERR_LINES = 20
 
 class Outcome:
     """status, a one-line note, the probes (pixel, expected, observed, ok)
-    of a verdict, and what the program did meanwhile: its output (out, err),
+    of a verdict with its counts (pixels judged, differing, the worst
+    difference) and its pictures (relative paths by kind: "expected",
+    "mask"), and what the program did meanwhile: its output (out, err),
     for a crash or a hang what is known of it (detail), its exit status,
     and the state's start and end times."""
 
@@ -23,6 +25,8 @@ class Outcome:
         self.note = note
         self.probes = list(probes)
         self.checked = checked
+        self.judged = self.differing = self.worst = None
+        self.pictures = {}
         self.detail = ""
         self.out = self.err = ""
         self.returncode = None
@@ -39,6 +43,8 @@ class Outcome:
         what the program did meanwhile."""
         if record.status is None:
             outcome = cls(verdict.status, verdict.note, verdict.probes, verdict.checked)
+            outcome.judged, outcome.differing = verdict.judged, verdict.differing
+            outcome.worst = verdict.worst
         else:
             outcome = cls(record.status, record.note)
         outcome.detail, outcome.out, outcome.err = record.detail, record.out, record.err

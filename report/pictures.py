@@ -1,9 +1,12 @@
-"""The report's image work, all done by ImageMagick: difference images
-between renderers, the reduced reference images and the contact sheet.
+"""The report's image work: difference images between renderers, the
+reduced reference images and the contact sheet by ImageMagick; a verdict's
+expected picture and mismatch mask by Pillow, straight from their arrays.
 Pixel counts are taken here from the decoded pixels."""
 
 import os
 import subprocess
+
+from PIL import Image
 
 from progdriver.images import CONVERT
 FONT = "DejaVu-Sans"
@@ -27,6 +30,20 @@ def differing(a, b, tol):
                 or abs(da[i + 2] - db[i + 2]) > tol:
             count += 1
     return count
+
+
+def save_verdict(verdict, stem):
+    """The verdict's expected picture and mismatch mask as stem-expected.png
+    and stem-mask.png; returns their paths by kind, none for a verdict
+    without them."""
+    paths = {}
+    for kind, array in (("expected", verdict.expected), ("mask", verdict.mask)):
+        if array is not None:
+            paths[kind] = "%s-%s.png" % (stem, kind)
+            # Fast compression: these are written for every state on every
+            # renderer, while the next state is being driven.
+            Image.fromarray(array).save(paths[kind], compress_level=1)
+    return paths
 
 
 def differing_text(count):
