@@ -1,0 +1,131 @@
+"""The band a picture is judged against, where a mistake is easy to make:
+GL_LINEAR bounds for texture coordinates known only to a fraction of a
+texel, at texel edges and across the GL_REPEAT wrap, and which pixels along
+a triangle's edge are judged."""
+
+import unittest
+
+import numpy as np
+
+from expected import bands, raster, texels
+
+REACH = 1.0 / 8
+
+
+def texture_with_one_bright_texel():
+    """4 by 4 texels, black but for texel (3, 0), in the last column of the
+    first row, so that GL_REPEAT blends it into column 0 and row 3."""
+    texture = np.zeros((4, 4, 1), np.float32)
+    texture[0, 3] = 255
+    return texture
+
+
+def bounds_at(texture, s, t, reach=REACH):
+    lo, hi = texels.sample_bounds(texture, np.array([s]), np.array([t]), reach)
+    return float(lo[0, 0]), float(hi[0, 0])
+
+
+class BilinearBounds(unittest.TestCase):
+
+    def setUp(self):
+        self.texture = texture_with_one_bright_texel()
+        self.rows = [[(int(v[0]),) for v in row] for row in self.texture]
+
+    def test_exact_samples_at_centres_edges_and_across_the_wrap(self):
+        def sample(s, t):
+            return texels.sample_linear(self.rows, s, t)[0]
+        self.assertAlmostEqual(sample(3.5 / 4, 0.5 / 4), 255)
+        # Halfway between the bright texel and its neighbours, on either
+        # side of the wrap in s and in t.
+        self.assertAlmostEqual(sample(3.0 / 4, 0.5 / 4), 127.5)
+        self.assertAlmostEqual(sample(0.0, 0.5 / 4), 127.5)
+        self.assertAlmostEqual(sample(1.0, 0.5 / 4), 127.5)
+        self.assertAlmostEqual(sample(3.5 / 4, 0.0), 127.5)
+        self.assertAlmostEqual(sample(0.0, 0.0), 63.75)
+        self.assertAlmostEqual(sample(-0.5 / 4, 4.5 / 4), 255)
+
+    def test_a_peak_between_the_ends_is_reached(self):
+        # The filter peaks at the texel centre: the band's top is the
+        # texel, its bottom an eighth of a texel away on both axes.
+        lo, hi = bounds_at(self.texture, 3.5 / 4, 0.5 / 4)
+        self.assertAlmostEqual(hi, 255, places=3)
+        self.assertAlmostEqual(lo, 255 * (7 / 8) ** 2, places=3)
+        # Just across the wrap from the peak, the same holds.
+        self.assertEqual(bounds_at(self.texture, -0.5 / 4, 4.5 / 4), (lo, hi))
+
+    def test_bounds_hold_every_sample_within_reach_and_no_more(self):
+        rng = np.random.default_rng(7)
+        rough = np.zeros((8, 16, 3), np.float32)
+        rough[:] = rng.integers(0, 256, rough.shape)
+        rows = [[tuple(int(c) for c in v) for v in row] for row in rough]
+        s, t = rng.uniform(-1, 2, 60), rng.uniform(-1, 2, 60)
+        # Positions on texel centres and on the lines between texels.
+        s[:8], t[:8] = (np.arange(8) + 0.5) / 16, np.arange(8) / 8
+        lo, hi = texels.sample_bounds(rough, s, t, REACH)
+        steps = np.linspace(-REACH, REACH, 33)
+        for k in range(len(s)):
+            seen = np.array([texels.sample_linear(rows, s[k] + a / 16, t[k] + b / 8)
+                             for a in steps for b in steps])
+            with self.subTest(s=s[k], t=t[k]):
+                self.assertTrue(np.all(seen >= lo[k] - 1e-3), (seen.min(axis=0), lo[k]))
+                self.assertTrue(np.all(seen <= hi[k] + 1e-3), (seen.max(axis=0), hi[k]))
+                # Samples 1/128 texel apart miss an extreme by at most 2
+                # steps on each axis.
+                self.assertTrue(np.all(seen.min(axis=0) - lo[k] <= 4))
+                self.assertTrue(np.all(hi[k] - seen.max(axis=0) <= 4))
+
+
+def constant(colour):
+    def shade(triangle, weights, under):
+        values = np.tile(np.array(colour, np.float32), (len(weights), 1))
+        return values, values
+    return shade
+
+
+class EdgeMargin(unittest.TestCase):
+    """A quad of two triangles over a 40 by 30 window cleared black. Its
+    left edge x = 10.45 passes 0.05 px from the centres of column 10, its
+    right edge x = 30.3 lies 0.8 px right of column 29's centres and 0.2 px
+    left of column 30's."""
+
+    CLEAR, INK = (0, 0, 0), (200, 100, 50)
+
+    def setUp(self):
+        corners = [(10.45, 5.0), (30.3, 5.0), (30.3, 25.0), (10.45, 25.0)]
+        mesh = raster.Mesh(corners, [1.0] * 4, [(0, 1, 2), (0, 2, 3)])
+        self.band = bands.Band(40, 30, self.CLEAR)
+        self.band.draw(mesh, constant(self.INK))
+        self.row = 30 - 15    # image row of window y = 14.5, mid-height
+
+    def test_centres_near_the_outline_are_open_and_span_both_colours(self):
+        band, row = self.band, self.row
+        self.assertFalse(band.judged[row, 10])
+        self.assertEqual(tuple(band.lo[row, 10]), self.CLEAR)
+        self.assertEqual(tuple(band.hi[row, 10]), self.INK)
+        for column, colour in ((9, self.CLEAR), (11, self.INK), (29, self.INK),
+                               (30, self.CLEAR)):
+            with self.subTest(column=column):
+                self.assertTrue(band.judged[row, column])
+                self.assertEqual(tuple(band.lo[row, column]), colour)
+                self.assertEqual(tuple(band.hi[row, column]), colour)
+
+    def test_the_shared_diagonal_is_judged(self):
+        inside = self.band.judged[7:24, 11:30]
+        self.assertTrue(inside.all())
+        self.assertTrue((self.band.lo[7:24, 11:30] == self.INK).all())
+
+    def test_only_judged_pixels_past_the_tolerance_differ(self):
+        band = self.band.freeze()
+        picture = band.expected()
+        picture[self.row, 11] = (203, 100, 50)     # within 3 steps
+        picture[self.row, 12] = (200, 96, 50)      # 4 steps off
+        picture[self.row, 10] = (7, 7, 7)          # not judged
+        found = bands.Comparison(band, picture, 3)
+        self.assertEqual((found.differing, found.worst), (1, 4))
+        self.assertEqual(found.examples, [((12, self.row), "(200, 100, 50)", (200, 96, 50))])
+        self.assertEqual(tuple(found.mask[self.row, 12]), bands.DIFFERS)
+        self.assertEqual(tuple(found.mask[self.row, 10]), bands.NOT_JUDGED)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,97 @@
+"""The every-pixel verdict against faults that break part of a picture the
+way a driver could: magnified textures sampled GL_NEAREST, flat colour
+from the first vertex, texture coordinates half a texel off, and
+GL_ONE_MINUS_DST_ALPHA for GL_ONE_MINUS_SRC_ALPHA. One report runs the clean
+renderer and each fault on the states these faults can reach; every state
+whose capture a fault changes must fail, every other one pass, and each
+verdict keeps its expected picture and mismatch mask."""
+
+import os
+import re
+import unittest
+
+import numpy as np
+from PIL import Image
+
+import harness as h
+from test_report import report_command
+
+FAULTS = {"nearest": "nearestmag", "firstvertex": "firstvertex",
+          "texshift": "texshift", "blendfactor": "blendfactor"}
+STATES = ["vorntest5/start", "vorntest5/m00-texture-off", "vorntest5/m03-blend-on",
+          "vorntest5/c-shade-flat+texture-off", "vorntest5/c-fog-exp+texenv-modulate",
+          "vorntest/m01-texture-on", "vorntest/c-shade-flat",
+          "vorntest/c-texture-on+lighting-on+blend-on", "fendrik/start", "tembrel/start"]
+LINE = re.compile(r"^(PASS|FAIL|CRASH|TIMEOUT|SKIP)\s+(\S+)\s+(\S+)")
+# A fault changes a picture when it moves more than this share of the
+# window's pixels by more than STEPS in some channel.
+SHARE, STEPS = 0.001, 4
+
+
+def picture(out, renderer, state, kind=""):
+    path = os.path.join(out, renderer, state + kind + ".png")
+    return np.asarray(Image.open(path).convert("RGB")).astype(np.int16)
+
+
+def changed(clean, faulty):
+    moved = (np.abs(clean - faulty).max(axis=2) > STEPS).sum()
+    return moved > SHARE * clean.shape[0] * clean.shape[1]
+
+
+class PartialFaults(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        cls.out = os.path.join(h.ARTIFACT_DIR, "report-verdicts")
+        named = []
+        for name, library in FAULTS.items():
+            path = os.path.join(h.PRELOAD_DIR, "lib%s.so" % library)
+            named += ["--renderer", "%s=LD_PRELOAD=%s" % (name, path)]
+        states = "^(%s)$" % "|".join(re.escape(s) for s in STATES)
+        cls.result = report_command(cls.out, "--states", states, "--no-rates", *named)
+        cls.status = {}
+        with open(os.path.join(cls.out, "summary.txt")) as f:
+            for line in f:
+                match = LINE.match(line)
+                if match:
+                    cls.status[(match.group(2), match.group(3))] = match.group(1)
+
+    def test_every_changed_picture_fails_and_every_other_passes(self):
+        for state in STATES:
+            self.assertEqual(self.status.get(("llvmpipe", state)), "PASS", state)
+        for renderer in FAULTS:
+            broken = set()
+            for state in STATES:
+                with self.subTest(renderer=renderer, state=state):
+                    faulty = changed(picture(self.out, "llvmpipe", state),
+                                     picture(self.out, renderer, state))
+                    status = self.status.get((renderer, state))
+                    self.assertEqual(status, "FAIL" if faulty else "PASS")
+                    if faulty:
+                        broken.add(state)
+            # Each fault reaches some of these states and spares others.
+            self.assertTrue(broken, renderer)
+            self.assertLess(len(broken), len(STATES), renderer)
+        self.assertEqual(self.result.returncode, 1)
+
+    def test_expected_picture_and_mask_beside_each_capture(self):
+        state = "vorntest5/start"
+        expected = picture(self.out, "llvmpipe", state, "-expected")
+        clean = picture(self.out, "llvmpipe", state)
+        clean_mask = picture(self.out, "llvmpipe", state, "-mask")
+        faulty_mask = picture(self.out, "nearest", state, "-mask")
+        # A dimmed capture never reaches the grey of unjudged pixels.
+        judged = ~(clean_mask == 128).all(axis=2)
+        self.assertGreater(judged.mean(), 0.9)
+        self.assertEqual(expected.shape, clean.shape)
+        red = np.array([255, 0, 0])
+        self.assertFalse((clean_mask == red).all(axis=2).any())
+        self.assertTrue((faulty_mask == red).all(axis=2).any())
+        with open(os.path.join(self.out, "summary.txt")) as f:
+            summary = f.read()
+        self.assertRegex(summary, r"FAIL\s+nearest\s+vorntest5/start\s+[1-9]\d* of \d+ "
+                                  r"pixels judged differ, worst by \d+")
+
+
+if __name__ == "__main__":
+    unittest.main()
