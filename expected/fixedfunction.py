@@ -34,7 +34,6 @@ import numpy as np
 from . import bands, raster, texels
 from .raster import cross, segment_distance
 
-from .texels import sample_linear
 
 # Tolerance, in 8-bit steps, around the band that the model gives for a
 # pixel: half a step for the renderer's conversion of a float colour to 8 bits,

@@ -1,13 +1,11 @@
 """Verdicts: every judged pixel of a picture compared with the band its
-model allows, within a tolerance counted in steps of the window's channels;
-or, for the few checks that no band expresses (a hand's colour along its
-blade), probes of single pixels. A verdict is PASS or FAIL, with the counts
-and the worst differing pixels for the page."""
+model allows, within a tolerance counted in steps of the window's channels.
+A verdict is PASS or FAIL, with the counts and the worst differing pixels
+for the page."""
 
 import math
 
 from .bands import Comparison, pixels
-from .texels import close_to
 
 # The model's band is exact; the renderer's colour may be off by the
 # quantisation of its own arithmetic, counted in steps of the window's
@@ -45,30 +43,20 @@ class Verdict:
         return [p for p in self.probes if not p[3]]
 
 
-def from_band(band, image, tol, note="", extra=()):
+def from_band(band, image, tol, note=""):
     """The verdict on a picture against a band: FAIL when any judged pixel
-    lies outside its band by more than tol, or when any extra probe
-    (pixel, expected, observed, ok) fails."""
+    lies outside its band by more than tol."""
     comparison = Comparison(band.freeze(), pixels(image), tol)
-    extra = list(extra)
-    bad_extra = [p for p in extra if not p[3]]
     examples = [(pixel, expected, observed, False)
                 for pixel, expected, observed in comparison.examples]
     text = "%d of %d pixels judged differ, worst by %d%s" % (
         comparison.differing, comparison.judged, comparison.worst, note)
-    if bad_extra:
-        text += "; %d of %d probes differ" % (len(bad_extra), len(extra))
-    status = "FAIL" if comparison.differing or bad_extra else "PASS"
+    status = "FAIL" if comparison.differing else "PASS"
     if comparison.judged < MINIMUM:
         status, text = "FAIL", "only %d pixels could be judged%s" % (comparison.judged, note)
-    verdict = Verdict(status, examples + bad_extra, comparison.judged, text)
+    verdict = Verdict(status, examples, comparison.judged, text)
     verdict.judged, verdict.differing = comparison.judged, comparison.differing
     verdict.worst = comparison.worst
     verdict.expected, verdict.mask = band.expected(), comparison.mask
     return verdict
 
-
-def probe(image, pixel, expected, tol):
-    observed = image.pixel(*pixel)
-    rounded = tuple(int(round(c)) for c in expected[:3])
-    return (pixel, rounded, observed, close_to(observed, expected[:3], tol))
