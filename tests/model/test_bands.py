@@ -53,6 +53,17 @@ class BilinearBounds(unittest.TestCase):
         # Just across the wrap from the peak, the same holds.
         self.assertEqual(bounds_at(self.texture, -0.5 / 4, 4.5 / 4), (lo, hi))
 
+    def test_the_seam_is_the_half_texel_either_side_of_the_wrap(self):
+        # Texel positions (s * 4 - 0.5) past the last centre, 3, or short of
+        # the first, 0, reach across the seam; those an eighth further in
+        # do not.
+        positions = np.array([3.0, 3.5, -0.2, 0.1, 2.8, 0.2, 1.5])
+        s = (positions + 0.5) / 4
+        seam = texels.on_seam(self.texture, s, np.full(len(s), 0.3), REACH)
+        self.assertEqual(seam.tolist(), [True, True, True, True, False, False, False])
+        seam = texels.on_seam(self.texture, np.full(len(s), 0.3), s + 1, REACH)
+        self.assertEqual(seam.tolist(), [True, True, True, True, False, False, False])
+
     def test_bounds_hold_every_sample_within_reach_and_no_more(self):
         rng = np.random.default_rng(7)
         rough = np.zeros((8, 16, 3), np.float32)
@@ -78,7 +89,7 @@ class BilinearBounds(unittest.TestCase):
 def constant(colour):
     def shade(triangle, weights, under):
         values = np.tile(np.array(colour, np.float32), (len(weights), 1))
-        return values, values
+        return values, values, None
     return shade
 
 
