@@ -96,7 +96,10 @@ class Band:
 
     def freeze(self):
         """The band rounded outwards to whole steps, in bytes: what a
-        comparison with an 8-bit picture needs, at a third of the memory."""
+        comparison with an 8-bit picture needs, at a third of the memory.
+        A frozen band stays as it is."""
+        if self.lo.dtype == np.uint8:
+            return self
         self.lo = _bytes(np.floor(self.lo))
         self.hi = _bytes(np.ceil(self.hi))
         return self

@@ -86,7 +86,14 @@ def _filter(three, ramps):
     first value, the ramp's share of the way to the second, then on to the
     third."""
     rise, further = three[1] - three[0], three[2] - three[1]
-    return [three[0] + first * rise + second * further for first, second in ramps]
+    values = []
+    for first, second in ramps:
+        # In place: these arrays hold a value per pixel of a triangle.
+        value = first * rise
+        value += three[0]
+        value += second * further
+        values.append(value)
+    return values
 
 
 def sample_bounds(texture, s, t, reach):
