@@ -14,7 +14,7 @@ from progdriver import images
 
 from . import pictures
 from .outcome import FAILED, PASS
-from .piglit import RESULTS_FILE, ResultsError, read
+from .backends.piglit import RESULTS_FILE, ResultsError, read
 
 
 class BaselineError(ValueError):

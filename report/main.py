@@ -20,9 +20,10 @@ from progdriver import images
 from progdriver.programs import Driver
 from progdriver.xserver import XServer
 
-from . import baseline, callgrind, drive, junit, options as opts, page, pictures, piglit
-from . import costs, references
-from . import summary, traces
+from . import baseline, callgrind, drive, options as opts, pictures
+from . import costs, references, traces
+from .backends import junit, piglit
+from .summary import html as page, text as summary
 from . import renderers as rd
 from . import states as st
 from .outcome import SKIP, Outcome

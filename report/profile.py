@@ -10,7 +10,7 @@ import os
 import sys
 import xml.etree.ElementTree as ET
 
-from . import piglit
+from .backends import piglit
 from . import states as st
 
 

@@ -20,7 +20,8 @@ from expected import judge, probes
 from progdriver.programs import Driver
 from progdriver.xserver import XServer
 
-from . import drive, piglit
+from . import drive
+from .backends import piglit
 from . import states as st
 from .options import ROOT
 from .outcome import FAIL, Outcome

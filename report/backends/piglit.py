@@ -9,7 +9,7 @@ import os
 import platform
 import time
 
-from .outcome import CRASH, FAIL, PASS, SKIP, TIMEOUT
+from ..outcome import CRASH, FAIL, PASS, SKIP, TIMEOUT
 
 RESULTS_VERSION = 10
 GROUP = "vorn"

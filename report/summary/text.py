@@ -7,10 +7,10 @@ shares its counts and table rows."""
 
 import os
 
-from . import costs
-from .outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
-from .pictures import differing_text
-from .piglit import colour
+from .. import costs
+from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
+from ..pictures import differing_text
+from ..backends.piglit import colour
 
 
 def counts(report):

@@ -6,7 +6,7 @@ probes, a crash or a timeout an <error>, a skip <skipped>."""
 import re
 import xml.etree.ElementTree as ET
 
-from .outcome import CRASH, FAIL, SKIP, TIMEOUT
+from ..outcome import CRASH, FAIL, SKIP, TIMEOUT
 from .piglit import probe_lines
 
 # XML 1.0 has no place for most control characters, which a program's

@@ -7,9 +7,9 @@ instruction tables and the contact sheet."""
 import html
 import os
 
-from . import costs, pictures
-from .drive import COST_SECONDS, COST_WINDOWS
-from .summary import (FUNCTION_HEADER, INSTRUCTION_HEADER, RATE_HEADER, breakdown, colour,
+from .. import costs, pictures
+from ..drive import COST_SECONDS, COST_WINDOWS
+from .text import (FUNCTION_HEADER, INSTRUCTION_HEADER, RATE_HEADER, breakdown, colour,
                       counts, difference_note, function_rows, instruction_rows, rate_rows,
                       renderer_label)
 
