@@ -239,7 +239,7 @@ def pictures_of(report, driver, renderer, tools, program, states, texels):
 
     def judged(record):
         name = "%s/%s/%s" % (renderer.name, program, record.state.name)
-        record.image.save(os.path.join(report.out, name + ".png"))
+        pictures.save(record.image, os.path.join(report.out, name + ".png"))
         report.pictures[(renderer.name, record.state.id)] = (name + ".png", record.count)
         verdict = judge.judge(program, record.state.settings, record.image, record.count,
                               report.tolerance, texels)

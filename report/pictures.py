@@ -1,7 +1,8 @@
-"""The report's image work: difference images between renderers, the
-reduced reference images and the contact sheet by ImageMagick; a verdict's
-expected picture and mismatch mask by Pillow, straight from their arrays.
-Pixel counts are taken here from the decoded pixels."""
+"""The report's image work: the pictures with their thumbnails, difference
+images between renderers, the reduced reference images and the contact
+sheet by ImageMagick; a verdict's expected picture and mismatch mask, with
+their thumbnails, by Pillow, straight from their arrays. Pixel counts are
+taken here from the decoded pixels."""
 
 import os
 import subprocess
@@ -15,6 +16,30 @@ FONT = "DejaVu-Sans"
 # mean of a 4 x 4 block, so they stay small in the repository; a run is
 # reduced the same way before the two are compared.
 REFERENCE_SCALE = "25%"
+
+# The page shows thumbnails no larger than this, each beside its full picture
+# ("name.png" has "name.thumb.png"), made in the same ImageMagick run that
+# writes the picture, so a page of thousands of pictures costs no more to
+# write than one of a few. Each thumbnail pixel is the mean of a block of the
+# picture's (-scale): far cheaper than a filtered resize.
+THUMBNAIL_SIDE = 160
+THUMBNAIL = "%dx%d>" % (THUMBNAIL_SIDE, THUMBNAIL_SIDE)
+
+
+def thumbnail_path(path):
+    """Where the thumbnail of a picture at path is kept."""
+    root, ext = os.path.splitext(path)
+    return root + ".thumb" + ext
+
+
+def save(image, path):
+    """Writes a picture (images.Image) as a PNG at path and its thumbnail
+    beside it; returns path."""
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+    ppm = b"P6\n%d %d\n255\n" % (image.width, image.height) + image.data
+    subprocess.run([CONVERT, "ppm:-", "-write", path, "-scale", THUMBNAIL,
+                    thumbnail_path(path)], input=ppm, check=True, timeout=60)
+    return path
 
 
 def differing(a, b, tol):
@@ -34,15 +59,20 @@ def differing(a, b, tol):
 
 def save_verdict(verdict, stem):
     """The verdict's expected picture and mismatch mask as stem-expected.png
-    and stem-mask.png; returns their paths by kind, none for a verdict
-    without them."""
+    and stem-mask.png, each with its thumbnail beside it as save() makes
+    them; returns their paths by kind, none for a verdict without them."""
     paths = {}
     for kind, array in (("expected", verdict.expected), ("mask", verdict.mask)):
         if array is not None:
             paths[kind] = "%s-%s.png" % (stem, kind)
+            picture = Image.fromarray(array)
             # Fast compression: these are written for every state on every
             # renderer, while the next state is being driven.
-            Image.fromarray(array).save(paths[kind], compress_level=1)
+            picture.save(paths[kind], compress_level=1)
+            # Block means, never enlarged, as convert's -scale THUMBNAIL.
+            picture.thumbnail((THUMBNAIL_SIDE, THUMBNAIL_SIDE), Image.Resampling.BOX,
+                              reducing_gap=None)
+            picture.save(thumbnail_path(paths[kind]), compress_level=1)
     return paths
 
 
@@ -53,10 +83,14 @@ def differing_text(count):
 
 def diff_image(a_path, b_path, out, tol):
     """ImageMagick's picture of where two images differ by more than about
-    tol: red over a faded copy of the first."""
+    tol: red over a faded copy of the first; with its thumbnail. convert's
+    -compare draws what the compare command draws, and the same run writes
+    the thumbnail."""
     os.makedirs(os.path.dirname(out), exist_ok=True)
     fuzz = "%.2f%%" % (100.0 * tol / 255)
-    subprocess.run(["compare", "-fuzz", fuzz, "-highlight-color", "red", a_path, b_path, out],
+    subprocess.run([CONVERT, a_path, b_path, "-fuzz", fuzz, "-define",
+                    "compare:highlight-color=red", "-compare", "-write", out,
+                    "-scale", THUMBNAIL, thumbnail_path(out)],
                    capture_output=True, timeout=60)
     return out if os.path.exists(out) else None
 
