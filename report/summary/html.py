@@ -1,160 +1,282 @@
-"""index.html, the report's page: every state's pictures on every renderer
-beside its status, its probes (pixel, expected, observed) or what is known
-of a crash, the differences between renderers and from the kept reference,
-and with a baseline its changes, regressions first; the frame-rate and
-instruction tables and the contact sheet."""
+"""The report's pages, rendered with jinja2 from the templates beside this
+module, with one stylesheet (report.css, copied beside the pages):
 
-import html
+- index.html: the results matrix, a row per state and a column per
+  renderer headed by its counts, each cell coloured by status (or by what
+  changed against the baseline or the expectation lists) and linking to the
+  state's details; its views, problems (the states that failed somewhere),
+  changes and all, problems first whenever a state failed; then the
+  comparison with a baseline, the renderers, the frame-rate, cost and
+  instruction tables and the contact sheet.
+- <program>.html: a folded block per state with each renderer's pictures
+  (capture, expected picture, mismatch mask, difference from the first
+  renderer, replayed frame) as thumbnails that link to the full pictures,
+  the verdict's numbers and its failing examples; failing states open.
+
+Every picture's thumbnail is made where the picture is saved (see
+pictures.save), so the pages only name files; a picture without one is
+shown scaled down. Images load lazily."""
+
+import collections
 import os
+import shutil
+
+import jinja2
 
 from .. import costs, pictures
+from ..backends.piglit import colour
 from ..drive import COST_SECONDS, COST_WINDOWS
-from .text import (FUNCTION_HEADER, INSTRUCTION_HEADER, RATE_HEADER, breakdown, colour,
-                      counts, difference_note, function_rows, instruction_rows, rate_rows,
-                      renderer_label)
+from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
+from .text import (FUNCTION_HEADER, INSTRUCTION_HEADER, RATE_HEADER, breakdown, counts,
+                   difference_note, function_rows, instruction_rows, rate_rows,
+                   renderer_label)
 
-STYLE = """
-body { font-family: sans-serif; margin: 1em 2em; }
-table { border-collapse: collapse; }
-td, th { border: 1px solid #ccc; padding: 4px 6px; vertical-align: top; font-size: 90%; }
-.PASS { color: #070; font-weight: bold; }
-.FAIL, .CRASH, .TIMEOUT, .REGRESSION { color: #b00; font-weight: bold; }
-.SKIP, .FIXED { color: #555; font-weight: bold; }
-pre { font-size: 80%; max-width: 60em; white-space: pre-wrap; }
-.NOMODEL, .NOTBUILT { color: #777; font-weight: bold; }
-img.shot { width: 200px; image-rendering: pixelated; }
-code { font-size: 90%; }
-"""
+TEMPLATES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "templates")
+STYLESHEET = "report.css"
+VIEWS = ("problems", "changes", "all")
+# Failing examples shown per result: enough to see the pattern, few enough
+# that a block stays short.
+EXAMPLES = 24
+# Statuses in the order their counts are given; a group of states takes the
+# colour of its worst.
+ORDER = (PASS, FAIL, CRASH, TIMEOUT, SKIP)
+WORST_FIRST = (CRASH, TIMEOUT, FAIL, SKIP, PASS)
+# What the baseline or the expectation lists call a result that puts its
+# state in the changes view. Other classes (an expected fail, say) colour
+# the cell only.
+CHANGES = ("regression", "fix", "unexpected pass", "flake", "new", "changed")
 
-
-def esc(text):
-    return html.escape(str(text))
-
-
-def status_span(status):
-    return '<span class="%s">%s</span>' % (status.replace(" ", ""), esc(status))
+_environment = None
 
 
-def probe_table(outcome):
-    if not outcome.probes:
-        return ""
-    rows = ["<tr><th>pixel</th><th>expected</th><th>observed</th><th></th></tr>"]
-    for pixel, expected, observed, ok in outcome.probes:
-        rows.append("<tr><td>%s</td><td>%s</td><td>%s</td><td>%s</td></tr>"
-                    % (esc(pixel), esc(colour(expected)), esc(colour(observed)),
-                       "ok" if ok else status_span("FAIL")))
-    return "<table>%s</table>" % "".join(rows)
+def environment():
+    global _environment
+    if _environment is None:
+        _environment = jinja2.Environment(
+            loader=jinja2.FileSystemLoader(TEMPLATES), autoescape=True,
+            trim_blocks=True, lstrip_blocks=True, undefined=jinja2.StrictUndefined)
+    return _environment
 
 
-def image_cell(path, caption=""):
-    if not path:
-        return "<td>%s</td>" % esc(caption or "no picture")
-    return ('<td><a href="%s"><img class="shot" src="%s"></a><br>%s</td>'
-            % (esc(path), esc(path), esc(caption)))
+def slug(text):
+    return text.lower().replace(" ", "-")
 
 
-def trace_link(trace):
-    if trace is None:
-        return ""
-    if not trace.size:
-        return "<br>trace: %s" % esc(trace.error.split("\n")[0])
-    return '<br><a href="traces/%s">trace</a> (%d kB)' % (esc(trace.path), trace.size // 1024)
+def in_order(kinds):
+    """Classes of change, those of the changes view first."""
+    return sorted(kinds, key=lambda k: (CHANGES.index(k) if k in CHANGES else len(CHANGES), k))
 
 
-def replay_cell(trace, renderer):
-    """The frame the trace's replay drew on a renderer, with the model's
-    verdict on it and its distance from the capture."""
-    if trace is None or renderer not in trace.pictures:
-        return ""
-    verdict = trace.verdicts[renderer]
-    return image_cell(trace.pictures[renderer], "replayed on %s: %s %s%s" % (
-        renderer, verdict.status, verdict.note, difference_note(trace, renderer)))
+def page_name(program):
+    return program + ".html"
 
 
-def state_row(report, state):
-    trace = next((t for t in report.traces if t.state.id == state.id), None)
-    cells = ["<td><b>%s</b><br><code>%s</code>%s%s</td>"
-             % (esc(state.label), esc(state.id),
-                "<br>menu rows %s" % esc(state.entries) if state.entries else "",
-                trace_link(trace))]
-    first = report.renderers[0].name
-    for renderer, _, _ in report.renderers:
-        picture = report.pictures.get((renderer, state.id))
-        caption = renderer
-        if renderer != first:
-            count, _ = report.differences.get((renderer, state.id), (None, None))
-            if count is not None:
-                caption += ": %s from %s" % (pictures.differing_text(count), first)
-        cells.append(image_cell(picture and picture[0], caption))
-        cells.append(replay_cell(trace, renderer))
-        if renderer != first:
-            _, diff = report.differences.get((renderer, state.id), (None, None))
-            cells.append(image_cell(diff, "difference" if diff else "no difference"))
-    reference = report.references.get(state.id)
-    if reference is not None:
-        count, kept = reference
-        cells.append(image_cell(kept, "reference: " + (
-            "none kept" if kept is None else
-            "matches" if count == 0 else "REGRESSION, %s pixels differ" % count)))
-    for renderer, _, _ in report.renderers:
-        outcome = report.outcomes.get((renderer, state.id))
-        if outcome is None:
-            cells.append("<td></td>")
-            continue
-        detail = "<pre>%s</pre>" % esc(outcome.detail) if outcome.detail else ""
-        cells.append("<td>%s %s<br>%s%s%s</td>" % (status_span(outcome.status), esc(renderer),
-                                                   esc(outcome.note), probe_table(outcome),
-                                                   detail))
-    return "<tr>%s</tr>" % "".join(cells)
+def change_kinds(report):
+    """{(renderer name, state id): class} of the results to mark: from the
+    baseline, regression, fix, new, or changed (the picture changed beyond
+    the tolerance, the status did not); then, where the run has expectation
+    lists, report.expectations, a dict of the same keys whose classes
+    ("regression", "unexpected pass", "flake", "expected fail", "skip"...)
+    take the place of the baseline's."""
+    kinds = {}
+    comparison = report.comparison
+    if comparison is not None:
+        for rows, kind in ((comparison.changed, "changed"), (comparison.new, "new"),
+                           (comparison.fixes, "fix"), (comparison.regressions, "regression")):
+            for row in rows:
+                kinds[(row[0], "%s/%s" % (row[1], row[2]))] = kind
+    expectations = getattr(report, "expectations", None)
+    if expectations:
+        kinds.update(expectations)
+    return kinds
 
 
-def html_table(header, rows):
-    head = "".join("<th>%s</th>" % esc(c) for c in header)
-    body = "".join("<tr>%s</tr>" % "".join("<td>%s</td>" % esc(c) for c in row)
-                   for row in rows)
-    return "<table><tr>%s</tr>%s</table>" % (head, body)
+class Cell:
+    """One state on one renderer in the matrix: its status (lower case, or
+    "none" where the state was not run there) and the class that changed
+    it, if any."""
+
+    def __init__(self, outcome, kind):
+        self.status = outcome.status.lower() if outcome else "none"
+        self.kind = kind
+        self.classes = "s-" + self.status + (" k-" + slug(kind) if kind else "")
+        self.failed = outcome is not None and outcome.status in FAILED
+        self.changed = kind in CHANGES
+        self.title = kind or ""
 
 
-def comparison_section(report):
-    """The changes against the baseline, regressions first, each changed
-    picture beside the baseline's and their difference."""
+class Picture:
+    """A picture under the report directory: its full path, its thumbnail
+    (the full picture where it has none) and a caption."""
+
+    def __init__(self, out, path, caption):
+        self.full = path
+        thumb = pictures.thumbnail_path(path)
+        self.thumb = thumb if os.path.exists(os.path.join(out, thumb)) else path
+        self.caption = caption
+
+
+def matrix(report, kinds):
+    """The columns (renderer, counts) and a group per program of rows, each
+    row a state with its cells; the states of each view."""
+    columns = []
+    for renderer in report.renderers:
+        tally = collections.Counter(o.status for (r, _), o in report.outcomes.items()
+                                    if r == renderer.name)
+        changed = collections.Counter(k for (r, _), k in kinds.items() if r == renderer.name)
+        columns.append({
+            "name": renderer.name, "label": renderer_label(renderer),
+            "counts": [("%d %s" % (tally[s], s.lower()), "s-" + s.lower())
+                       for s in ORDER if tally[s]]
+            + [("%d %s" % (changed[k], k), "k-" + slug(k)) for k in in_order(changed)]})
+    groups = []
+    for program, built, states in report.programs:
+        rows = []
+        for state in states:
+            cells = [Cell(report.outcomes.get((r.name, state.id)), kinds.get((r.name, state.id)))
+                     for r in report.renderers]
+            views = [v for v, wanted in (("problems", any(c.failed for c in cells)),
+                                         ("changes", any(c.changed for c in cells))) if wanted]
+            rows.append({"id": state.id, "name": state.name, "label": state.label,
+                         "href": "%s#%s" % (page_name(program), state.name),
+                         "classes": " ".join(["state"] + views), "views": views,
+                         "cells": cells})
+        totals = []
+        for renderer in report.renderers:
+            statuses = [report.outcomes[(renderer.name, s.id)].status for s in states
+                        if (renderer.name, s.id) in report.outcomes]
+            worst = next((s for s in WORST_FIRST if s in statuses), None)
+            totals.append({"text": "%d/%d" % (statuses.count(PASS), len(statuses)),
+                            "classes": "s-" + worst.lower() if worst else "s-none"})
+        groups.append({"program": program, "built": built, "page": page_name(program),
+                       "rows": rows, "totals": totals})
+    return columns, groups
+
+
+def view_counts(groups):
+    """[(view, the states it shows)] in the order the page offers them."""
+    rows = [r for g in groups for r in g["rows"]]
+    return [(view, sum(view == "all" or view in r["views"] for r in rows)) for view in VIEWS]
+
+
+def figure(report, state, renderer, first, kind, trace):
+    """One renderer's part of a state's block: its pictures, the verdict's
+    note, numbers and failing examples, and for a crash or a hang what is
+    known of it and the command that runs the state again."""
+    outcome = report.outcomes.get((renderer, state.id))
+    part = {"renderer": renderer, "cell": Cell(outcome, kind), "shots": [],
+            "note": "not run", "difference": "", "numbers": "", "examples": [], "more": 0,
+            "detail": "", "command": ""}
+    if outcome is None:
+        return part
+    shots = part["shots"]
+    captured = report.pictures.get((renderer, state.id))
+    if captured:
+        shots.append(Picture(report.out, captured[0], "capture"))
+    made = getattr(outcome, "pictures", None) or {}
+    for key, caption in (("expected", "expected"), ("mask", "mismatch mask")):
+        if made.get(key):
+            shots.append(Picture(report.out, made[key], caption))
+    if renderer != first and (renderer, state.id) in report.differences:
+        count, diff = report.differences[(renderer, state.id)]
+        if diff:
+            shots.append(Picture(report.out, diff, "vs %s: %s" % (
+                first, pictures.differing_text(count))))
+        elif count is None:
+            part["difference"] = "vs %s: %s" % (first, pictures.differing_text(count))
+    if trace is not None and renderer in trace.pictures:
+        verdict = trace.verdicts[renderer]
+        shots.append(Picture(report.out, trace.pictures[renderer], "replay: %s%s" % (
+            verdict.status.lower(), difference_note(trace, renderer))))
+    failures = outcome.failures()
+    part.update(
+        note=outcome.note, numbers=numbers(outcome),
+        examples=[(str(pixel), colour(expected), colour(observed))
+                  for pixel, expected, observed, _ in failures[:EXAMPLES]],
+        more=max(0, len(failures) - EXAMPLES),
+        detail=outcome.detail if outcome.status in (CRASH, TIMEOUT)
+        and outcome.detail != outcome.note else "",
+        command=outcome.command if outcome.status in FAILED else "")
+    return part
+
+
+def numbers(outcome):
+    """Where the picture was judged pixel by pixel, the pixels judged, those
+    outside the band and the largest distance from it (the note gives the
+    probes)."""
+    parts = []
+    judged = getattr(outcome, "judged", None)
+    if judged is not None:
+        parts.append("%d pixels judged" % judged)
+    differing = getattr(outcome, "differing", None)
+    if differing is not None:
+        parts.append("%d outside the band" % differing)
+    worst = getattr(outcome, "worst", None)
+    if worst is not None:
+        parts.append("worst %d off" % worst)
+    return ", ".join(parts)
+
+
+def blocks(report, program, states, kinds):
+    """A block per state of a program: open where the state failed on some
+    renderer."""
+    first = report.renderers[0].name if report.renderers else ""
+    found = []
+    for state in states:
+        trace = next((t for t in report.traces if t.state.id == state.id), None)
+        figures = [figure(report, state, r.name, first, kinds.get((r.name, state.id)), trace)
+                   for r in report.renderers]
+        tally = collections.Counter(f["cell"].status for f in figures)
+        reference = None
+        if state.id in report.references:
+            count, kept = report.references[state.id]
+            caption = ("reference: none kept" if kept is None else "reference: matches"
+                       if count == 0 else "reference: REGRESSION, %s pixels differ" % count)
+            reference = {"shot": Picture(report.out, kept, caption) if kept else None,
+                         "caption": caption}
+        found.append({
+            "id": state.id, "name": state.name, "label": state.label,
+            "entries": state.entries, "figures": figures, "reference": reference,
+            "open": any(f["cell"].failed for f in figures),
+            "tally": [(tally[s], s) for s in [x.lower() for x in ORDER] + ["none"]
+                      if tally[s]],
+            "trace": None if trace is None else {
+                "href": "traces/" + trace.path, "size": trace.size // 1024,
+                "error": trace.error.split("\n")[0]},
+        })
+    return found
+
+
+def comparison_context(report):
+    """The changes against the baseline, regressions first, and the
+    pictures that changed, each beside the baseline's and their
+    difference."""
     comparison = report.comparison
     if comparison is None:
-        return []
-    paired = comparison.pairs_text()
-    parts = ["<h2>Against the baseline</h2>",
-             "<p>%s (%s): %d regressions, %d fixes, %d new states, %d gone, "
-             "%d pictures changed.</p>"
-             % (esc(comparison.baseline.directory), esc(paired), len(comparison.regressions),
-                len(comparison.fixes), len(comparison.new), len(comparison.gone),
-                len(comparison.changed))]
-    rows = [(status_span("REGRESSION"), r, "%s/%s" % (p, n), "%s &rarr; %s" % (was, now), note)
+        return None
+    rows = [("regression", r, "%s/%s" % (p, n), "%s → %s" % (was, now), note)
             for r, p, n, was, now, note in comparison.regressions]
-    rows += [(status_span("FIXED"), r, "%s/%s" % (p, n), "%s &rarr; %s" % (was, now), "")
+    rows += [("fix", r, "%s/%s" % (p, n), "%s → %s" % (was, now), "")
              for r, p, n, was, now in comparison.fixes]
     rows += [("new", r, "%s/%s" % (p, n), "", "") for r, p, n in comparison.new]
     rows += [("gone", r, "%s/%s" % (p, n), "was %s" % was, "")
              for r, p, n, was in comparison.gone]
-    if rows:
-        parts.append("<table><tr><th></th><th>renderer</th><th>state</th><th>status</th>"
-                     "<th>note</th></tr>%s</table>" % "".join(
-                         "<tr><td>%s</td><td>%s</td><td><code>%s</code></td><td>%s</td>"
-                         "<td>%s</td></tr>" % (kind, esc(r), esc(state), change, esc(note))
-                         for kind, r, state, change, note in rows))
-    if comparison.changed:
-        parts.append("<h3>Pictures changed beyond the tolerance</h3><table>")
-        before_names = dict(comparison.paired)
-        for renderer, program, name, count, diff in comparison.changed:
-            before = os.path.relpath(comparison.baseline.picture(before_names[renderer],
-                                                                 program, name), report.out)
-            now = "%s/%s/%s.png" % (renderer, program, name)
-            parts.append("<tr><td><code>%s/%s</code><br>%s</td>%s%s%s</tr>" % (
-                esc(program), esc(name), esc(renderer),
-                image_cell(before, "baseline"), image_cell(now, "this run"),
-                image_cell(diff and os.path.relpath(diff, report.out),
-                           pictures.differing_text(count))))
-        parts.append("</table>")
-    return parts
+    before_names = dict(comparison.paired)
+    changed = []
+    for renderer, program, name, count, diff in comparison.changed:
+        before = os.path.relpath(comparison.baseline.picture(before_names[renderer], program,
+                                                             name), report.out)
+        shots = [Picture(report.out, before, "baseline"),
+                 Picture(report.out, "%s/%s/%s.png" % (renderer, program, name), "this run")]
+        if diff:
+            shots.append(Picture(report.out, os.path.relpath(diff, report.out),
+                                 pictures.differing_text(count)))
+        changed.append({"renderer": renderer, "state": "%s/%s" % (program, name),
+                        "href": "%s#%s" % (page_name(program), name), "shots": shots})
+    return {"directory": comparison.baseline.directory, "pairs": comparison.pairs_text(),
+            "counts": (len(comparison.regressions), len(comparison.fixes),
+                       len(comparison.new), len(comparison.gone), len(comparison.changed)),
+            "rows": rows, "changed": changed}
 
 
 def renderer_rows(report):
@@ -165,56 +287,39 @@ def renderer_rows(report):
 
 
 def write_html(report, path):
+    """Writes index.html at path, a page per built program beside it and
+    the stylesheet."""
+    out = os.path.dirname(os.path.abspath(path))
+    env = environment()
+    kinds = change_kinds(report)
+    columns, groups = matrix(report, kinds)
+    views = view_counts(groups)
+    problems = dict(views)["problems"]
     passed, failed = counts(report)
-    parts = ["<!DOCTYPE html><html><head><meta charset='utf-8'>",
-             "<title>Renderer report</title><style>%s</style></head><body>" % STYLE,
-             "<h1>Renderer report</h1>",
-             "<p><b>%d passed, %d failed</b> (%s) &mdash; tolerance %d per channel; run took "
-             "%.0f s. Plain text: <a href='summary.txt'>summary.txt</a>; piglit results: "
-             "<code>piglit/&lt;renderer&gt;/</code>; JUnit: <a href='junit.xml'>junit.xml</a>."
-             "</p>" % (passed, failed, breakdown(report), report.tolerance, report.seconds)]
-    parts += comparison_section(report)
-    parts += ["<h2>Renderers</h2>",
-              html_table(("name", "GL_RENDERER", "GL_VERSION", "channel bits", "environment"),
-                         renderer_rows(report))]
-    if report.rates:
-        parts += ["<h2>Frame rates</h2>",
-                  "<p>Frames counted from outside by a preloaded swap counter; the baseline "
-                  "is a clear-and-swap program at the same window size, in the same run.</p>",
-                  html_table(RATE_HEADER, rate_rows(report))]
-    tables = costs.by_program(costs.rows(report))
-    if tables:
-        parts += ["<h2>What each state costs</h2>",
-                  "<p>Frames per second in each state, the median of %d windows of %.1f s, "
-                  "counted from outside by the swap counter; the ratio to the program's start "
-                  "state on the same renderer (under 1: dearer); the spread of the windows "
-                  "(largest &minus; smallest) / median. Dearest first; all in "
-                  "<a href='costs.csv'>costs.csv</a>.</p>" % (COST_WINDOWS, COST_SECONDS)]
-        for (program, renderer), rows in sorted(tables.items()):
-            parts += ["<h3>%s on %s</h3>" % (esc(program), esc(renderer)),
-                      html_table(("state", "fps", "ratio", "spread"),
-                                 [row[2:] for row in rows])]
-    if report.instructions:
-        parts += ["<h2>Instructions per frame</h2>",
-                  "<p>callgrind, one profile dump per buffer swap, averaged over complete "
-                  "frames; shares by ELF object, then the functions with the most "
-                  "instructions of their own (an address is code with no symbol: a "
-                  "stripped library's or generated code).</p>",
-                  html_table(INSTRUCTION_HEADER, instruction_rows(report)),
-                  html_table(FUNCTION_HEADER, function_rows(report))]
-    if report.sheet:
-        parts += ["<h2>Contact sheet</h2>",
-                  '<p><a href="contact-sheet.png"><img src="contact-sheet.png" '
-                  'style="max-width:100%"></a></p>']
-    for program, built, states in report.programs:
-        parts.append("<h2>%s</h2>" % esc(program))
-        if not built:
-            parts.append("<p>%s &mdash; no binary in this build.</p>" % status_span("NOT BUILT"))
-            continue
-        rate = [r for r in rate_rows(report) if r[0] == program]
-        if rate:
-            parts.append(html_table(RATE_HEADER, rate))
-        parts.append("<table>%s</table>" % "".join(state_row(report, s) for s in states))
-    parts.append("</body></html>\n")
+    rates = rate_rows(report)
+    shutil.copyfile(os.path.join(TEMPLATES, STYLESHEET), os.path.join(out, STYLESHEET))
+    index = env.get_template("index.html").render(
+        passed=passed, failed=failed, breakdown=breakdown(report), report=report,
+        columns=columns, groups=groups, views=views,
+        default_view="problems" if problems else "all",
+        kinds=in_order(set(kinds.values())),
+        comparison=comparison_context(report),
+        renderers=renderer_rows(report),
+        rate_header=RATE_HEADER, rates=rates,
+        cost_windows=COST_WINDOWS, cost_seconds=COST_SECONDS,
+        costs=[(key, [row[2:] for row in rows])
+               for key, rows in sorted(costs.by_program(costs.rows(report)).items())],
+        instruction_header=INSTRUCTION_HEADER, function_header=FUNCTION_HEADER,
+        instructions=instruction_rows(report) if report.instructions else [],
+        functions=function_rows(report) if report.instructions else [])
     with open(path, "w") as f:
-        f.write("\n".join(parts))
+        f.write(index)
+    template = env.get_template("program.html")
+    for program, built, states in report.programs:
+        if not built:
+            continue
+        text = template.render(
+            program=program, report=report, rate_header=RATE_HEADER, rates=[r for r in rates if r[0] == program],
+            blocks=blocks(report, program, states, kinds))
+        with open(os.path.join(out, page_name(program)), "w") as f:
+            f.write(text)

@@ -58,6 +58,16 @@ def clean_report():
     return run_report("report")
 
 
+def pages(out):
+    """The text of the report's pages: index.html and each program's."""
+    text = ""
+    for name in sorted(os.listdir(out)):
+        if name.endswith(".html"):
+            with open(os.path.join(out, name)) as f:
+                text += f.read()
+    return text
+
+
 def built(program):
     return os.access(os.path.join(h.BIN_DIR, program), os.X_OK)
 
@@ -96,8 +106,7 @@ class CIReport(unittest.TestCase):
         self.assertEqual(self.status, 0)
 
     def test_page_pictures_sheet_and_frame_rates(self):
-        with open(os.path.join(self.out, "index.html")) as f:
-            page = f.read()
+        page = pages(self.out)
         self.assertTrue(os.path.getsize(os.path.join(self.out, "contact-sheet.png")) > 0)
         for state_id in self.verdicts:
             program, name = state_id.split("/")
@@ -241,7 +250,8 @@ class NotBuiltAndNamedRenderer(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         with open(os.path.join(out, "index.html")) as f:
             page = f.read()
-        self.assertRegex(page, r"<h2>tembrel</h2>\s*<p><span class=\"NOTBUILT\">")
+        self.assertRegex(page, r'<tr class="program"><th>tembrel</th><td colspan="2" '
+                               r'class="s-notbuilt">not built</td>')
         self.assertRegex(page, r"<td>soft</td><td>softpipe</td><td>[^<]*Mesa")
 
 

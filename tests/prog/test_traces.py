@@ -14,7 +14,7 @@ import unittest
 
 import harness as h
 from report import traces
-from test_report import report_command
+from test_report import pages, report_command
 
 STATES = r"vorntest5/(start|m00|m13|c-fog-exp2\+texenv-modulate)|vorntest/m0[01]|fendrik|tembrel|quenby"
 DEVICES = {"llvmpipe": "gl-vmware-llvmpipe", "softpipe": "gl-vmware-softpipe"}
@@ -87,10 +87,9 @@ class Traces(unittest.TestCase):
         for renderer in DEVICES:
             self.assertIn("replayed on %s: 9 pass, 0 fail; 0 differ from the capture"
                           % renderer, summary)
-        with open(os.path.join(self.out, "index.html")) as f:
-            page = f.read()
+        page = pages(self.out)
         self.assertIn('href="traces/vorntest5/start.trace"', page)
-        self.assertIn('src="replay/softpipe/quenby/start.png"', page)
+        self.assertIn('href="replay/softpipe/quenby/start.png"', page)
 
 
 if __name__ == "__main__":
