@@ -1,0 +1,229 @@
+"""The report's pages as a browser shows them. A small report on three
+renderers (llvmpipe; softpipe under its own name; llvmpipe with the fog
+colour broken and flat shading crashing, from outside the programs) against
+a baseline that remembers the broken renderer otherwise, loaded from
+file:// in headless Chromium: the DOM it builds must hold the results
+matrix with the real statuses, views that list exactly the failing and the
+changed results, and a block per state, open where it failed, whose links
+all lead to files of the report."""
+
+import html.parser
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+import urllib.parse
+
+import harness as h
+from test_report import report_command
+
+CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
+STATES = {"vorntest5/start", "vorntest5/m07-fog-linear", "vorntest5/m15-shade-flat",
+          "fendrik/start"}
+RENDERERS = ["llvmpipe", "soft", "broken"]
+# What the broken renderer does to each state; the others pass them all.
+BROKEN = {"vorntest5/start": "pass", "vorntest5/m07-fog-linear": "fail",
+          "vorntest5/m15-shade-flat": "crash", "fendrik/start": "pass"}
+# The baseline's broken renderer: the flat state passed, fendrik failed.
+BEFORE = {"vorntest5/start": "pass", "vorntest5/m07-fog-linear": "fail",
+          "vorntest5/m15-shade-flat": "pass", "fendrik/start": "fail"}
+VOID = {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source",
+        "track", "wbr"}
+
+
+class Element:
+    def __init__(self, tag, attrs, parent):
+        self.tag, self.attrs, self.parent = tag, dict(attrs), parent
+        self.children, self.text = [], ""
+
+    def all(self, tag=None, cls=None):
+        """Every element below this one, in document order, of a tag and
+        with a class where given."""
+        for child in self.children:
+            if (tag is None or child.tag == tag) and (
+                    cls is None or cls in child.attrs.get("class", "").split()):
+                yield child
+            yield from child.all(tag, cls)
+
+    def content(self):
+        return (self.text + "".join(c.content() for c in self.children)).strip()
+
+    def hidden(self):
+        node = self
+        while node is not None:
+            if "hidden" in node.attrs:
+                return True
+            node = node.parent
+        return False
+
+
+class Tree(html.parser.HTMLParser):
+    """The DOM Chromium serialised, as a tree of Elements (the standard
+    library's HTML tokenizer; the serialisation closes every element that
+    is not void)."""
+
+    def __init__(self, text):
+        super().__init__()
+        self.root = self.node = Element("#document", {}, None)
+        self.feed(text)
+
+    def handle_starttag(self, tag, attrs):
+        element = Element(tag, attrs, self.node)
+        self.node.children.append(element)
+        if tag not in VOID:
+            self.node = element
+
+    def handle_endtag(self, tag):
+        node = self.node
+        while node is not self.root and node.tag != tag:
+            node = node.parent
+        if node is not self.root:
+            self.node = node.parent
+
+    def handle_data(self, data):
+        self.node.text += data
+
+
+def dom(path, query=""):
+    """The DOM of a page of the report once Chromium has loaded it from
+    file:// and run its script."""
+    profile = tempfile.mkdtemp(prefix="page-chromium-")
+    try:
+        result = subprocess.run(
+            [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" +
+             profile, "--dump-dom", "file://" + urllib.parse.quote(path) + query],
+            capture_output=True, text=True, timeout=120)
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
+    if result.returncode != 0 or "<body" not in result.stdout:
+        raise AssertionError("chromium: %s" % result.stderr[-2000:])
+    return Tree(result.stdout).root
+
+
+def baseline_dir():
+    """A baseline report of the broken renderer alone, in piglit's results
+    format, as an earlier run would have left it."""
+    directory = tempfile.mkdtemp(prefix="page-baseline-")
+    tests = {"vorn@%s@%s" % tuple(state.split("/")): {"result": status}
+             for state, status in BEFORE.items()}
+    path = os.path.join(directory, "piglit", "broken", "results.json")
+    os.makedirs(os.path.dirname(path))
+    with open(path, "w") as f:
+        json.dump({"results_version": 10, "name": "broken", "tests": tests}, f)
+    return directory
+
+
+@unittest.skipUnless(CHROMIUM, "chromium is not installed")
+@unittest.skipUnless(all(os.access(os.path.join(h.BIN_DIR, p), os.X_OK)
+                         for p in ("vorntest5", "fendrik")), "vorntest5 or fendrik not built")
+class PageInABrowser(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        cls.out = os.path.join(h.ARTIFACT_DIR, "report-page")
+        broken = ":".join(h.library(name) for name in ("fogbreak", "crashflat"))
+        result = report_command(
+            cls.out, "--no-rates",
+            "--programs", "vorntest5,fendrik", "--states", "|".join(
+                "^%s$" % s.replace("+", r"\+") for s in sorted(STATES)),
+            "--renderer", "soft=GALLIUM_DRIVER=softpipe",
+            "--renderer", "broken=GALLIUM_DRIVER=llvmpipe,LD_PRELOAD=" + broken,
+            "--baseline", baseline_dir())
+        # The flat state crashed where it passed before: a regression.
+        assert result.returncode == 1, result.stderr.decode(errors="replace")[-3000:]
+        cls.index = dom(os.path.join(cls.out, "index.html"))
+
+    def expected(self, renderer, state):
+        return BROKEN[state] if renderer == "broken" else "pass"
+
+    def matrix(self, page):
+        """{state id: [cell status, ...]} of the rows the page shows, and
+        the cells' classes."""
+        table = next(page.all("table", "matrix"))
+        shown, classes = {}, {}
+        for row in table.all("tr", "state"):
+            cells = list(row.all("td"))
+            classes[row.attrs["id"]] = [c.attrs["class"].split() for c in cells]
+            if not row.hidden():
+                shown[row.attrs["id"]] = [c.content() for c in cells]
+        return shown, classes
+
+    def test_matrix_views_and_folded_details(self):
+        # The columns, headed by each renderer's counts.
+        heads = list(next(self.index.all("thead")).all("th"))[1:]
+        self.assertEqual([th.text.strip() for th in heads], RENDERERS)
+        heads = [th.content() for th in heads]
+        self.assertIn("1 fail", heads[2])
+        self.assertIn("1 crash", heads[2])
+        self.assertIn("%d pass" % len(STATES), heads[0])
+
+        # Problems first: only the states that failed somewhere, and in them
+        # exactly the failing results.
+        shown, classes = self.matrix(self.index)
+        failing = {(r, s) for s in STATES for r in RENDERERS
+                   if self.expected(r, s) in ("fail", "crash")}
+        self.assertEqual(set(shown), {s for _, s in failing})
+        self.assertEqual({(r, s) for s, cells in shown.items()
+                          for r, status in zip(RENDERERS, cells)
+                          if status in ("fail", "crash", "timeout")}, failing)
+
+        # Every state in the all view, a cell per renderer with its status
+        # and its colour.
+        everything, _ = self.matrix(dom(os.path.join(self.out, "index.html"), "?view=all"))
+        self.assertEqual(set(everything), STATES)
+        for state, cells in everything.items():
+            self.assertEqual(cells, [self.expected(r, state) for r in RENDERERS], state)
+            for status, cls in zip(cells, classes[state]):
+                self.assertIn("s-" + status, cls)
+
+        # Against the baseline: the crash is a regression, fendrik a fix,
+        # and those two states make the changes view.
+        changes, _ = self.matrix(dom(os.path.join(self.out, "index.html"), "?view=changes"))
+        self.assertEqual(set(changes), {"vorntest5/m15-shade-flat", "fendrik/start"})
+        self.assertIn("k-regression", classes["vorntest5/m15-shade-flat"][2])
+        self.assertIn("k-fix", classes["fendrik/start"][2])
+        self.assertNotIn("k-regression", classes["vorntest5/m07-fog-linear"][2])
+
+        # Each cell links to its state's block; each block holds every
+        # renderer's part, open where the state failed, and each of its
+        # links and pictures is a file of the report.
+        links = {a.attrs["href"] for a in next(self.index.all("table", "matrix")).all("a")}
+        blocks = {}
+        for program in ("vorntest5", "fendrik"):
+            page = dom(os.path.join(self.out, program + ".html"))
+            for block in page.all("details", "state"):
+                blocks["%s/%s" % (program, block.attrs["id"])] = block
+                self.assertIn("%s.html#%s" % (program, block.attrs["id"]), links)
+        self.assertEqual(set(blocks), STATES)
+        for state, block in blocks.items():
+            with self.subTest(state=state):
+                failed = any(self.expected(r, state) != "pass" for r in RENDERERS)
+                self.assertEqual("open" in block.attrs, failed)
+                self.assertEqual(len(list(block.all("figure"))), len(RENDERERS)
+                                 + (state.split("/")[0] != "quenby"))
+                targets = [a.attrs["href"] for a in block.all("a")] + \
+                    [img.attrs["src"] for img in block.all("img")]
+                # A capture (thumbnail and picture) on every renderer but
+                # the one that crashed, and the kept reference.
+                pictures = len(RENDERERS) - (state == "vorntest5/m15-shade-flat")
+                self.assertGreaterEqual(len(targets), 2 * pictures + 2)
+                for target in targets:
+                    self.assertTrue(os.path.isfile(os.path.join(self.out, target)), target)
+                for img in block.all("img"):
+                    self.assertEqual(img.attrs.get("loading"), "lazy")
+        # The failing examples of the broken fog, and the crash's story.
+        fog = blocks["vorntest5/m07-fog-linear"]
+        rows = list(next(fog.all("table", "examples")).all("tr"))
+        self.assertTrue(1 < len(rows) <= 25, len(rows))
+        self.assertIn("killed by SIGSEGV", next(blocks["vorntest5/m15-shade-flat"].all("pre"))
+                      .content())
+        # Thumbnails are small files beside the pictures they link to.
+        capture = os.path.join(self.out, "broken", "vorntest5", "m07-fog-linear")
+        self.assertLess(os.path.getsize(capture + ".thumb.png"),
+                        os.path.getsize(capture + ".png") / 2)
+
+
+if __name__ == "__main__":
+    unittest.main()
