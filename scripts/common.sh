@@ -9,12 +9,13 @@ PYTHON=/usr/bin/python3
 # renderer), GoogleTest, and for running with no screen and testing: Xvfb,
 # xdotool, xwininfo, apitrace, ImageMagick, faketime, clang for the fuzzer,
 # valgrind for the report's instruction counts, gdb for its crash backtraces,
-# piglit with a JUnit reader, which read the report's results, what
-# piglit's trace replayer imports besides, and numpy for the report's
-# expected pictures.
+# jinja2 for its pages and Chromium to test them headless, piglit with a JUnit
+# reader, which read the report's results, what piglit's trace replayer
+# imports besides, and numpy for the report's expected pictures.
 PACKAGES="build-essential cmake pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev
 libgl1-mesa-dri libglx-mesa0 libgtest-dev python3 xvfb xauth xdotool x11-utils
 apitrace imagemagick faketime clang libclang-rt-14-dev valgrind gdb
+python3-jinja2 chromium
 piglit python3-junitparser python3-packaging python3-requests python3-yaml python3-pil
 python3-numpy"
 
