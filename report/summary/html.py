@@ -132,7 +132,7 @@ def matrix(report, kinds):
     groups = []
     for program, built, states in report.programs:
         rows = []
-        for state in states:
+        for state in states if built else []:
             cells = [Cell(report.outcomes.get((r.name, state.id)), kinds.get((r.name, state.id)))
                      for r in report.renderers]
             views = [v for v, wanted in (("problems", any(c.failed for c in cells)),
