@@ -14,8 +14,8 @@ module, with one stylesheet (report.css, copied beside the pages):
   the verdict's numbers and its failing examples; failing states open.
 
 Every picture's thumbnail is made where the picture is saved (see
-pictures.save), so the pages only name files; a picture without one is
-shown scaled down. Images load lazily."""
+pictures.save and pictures.save_verdict), so the pages only name files; a
+picture without one is shown scaled down. Images load lazily."""
 
 import collections
 import os

@@ -5,7 +5,7 @@ a baseline that remembers the broken renderer otherwise, loaded from
 file:// in headless Chromium: the DOM it builds must hold the results
 matrix with the real statuses, views that list exactly the failing and the
 changed results, and a block per state, open where it failed, whose links
-all lead to files of the report."""
+all lead to files of the report, its pictures shown as thumbnails."""
 
 import html.parser
 import json
@@ -100,6 +100,13 @@ def dom(path, query=""):
     if result.returncode != 0 or "<body" not in result.stdout:
         raise AssertionError("chromium: %s" % result.stderr[-2000:])
     return Tree(result.stdout).root
+
+
+def renderer_of(figure):
+    """The renderer a figure of a state's block shows, from its caption
+    ("<status> <renderer> · <class>: <note>"); None for the reference."""
+    caption = next(figure.all("figcaption"), None)
+    return caption.text.split(":")[0].split("\u00b7")[0].strip() if caption else None
 
 
 def baseline_dir():
@@ -219,10 +226,18 @@ class PageInABrowser(unittest.TestCase):
         self.assertTrue(1 < len(rows) <= 25, len(rows))
         self.assertIn("killed by SIGSEGV", next(blocks["vorntest5/m15-shade-flat"].all("pre"))
                       .content())
-        # Thumbnails are small files beside the pictures they link to.
-        capture = os.path.join(self.out, "broken", "vorntest5", "m07-fog-linear")
-        self.assertLess(os.path.getsize(capture + ".thumb.png"),
-                        os.path.getsize(capture + ".png") / 2)
+        # The broken fog's capture, expected picture and mismatch mask are
+        # each a thumbnail linking to its full picture, a small file beside
+        # it.
+        part = next(f for f in fog.all("figure") if renderer_of(f) == "broken")
+        shots = {a.content(): a for a in part.all("a")}
+        for caption in ("capture", "expected", "mismatch mask"):
+            with self.subTest(caption=caption):
+                full = shots[caption].attrs["href"]
+                thumb = next(shots[caption].all("img")).attrs["src"]
+                self.assertEqual(thumb, full[:-len(".png")] + ".thumb.png")
+                self.assertLess(os.path.getsize(os.path.join(self.out, thumb)),
+                                os.path.getsize(os.path.join(self.out, full)) / 2)
 
 
 if __name__ == "__main__":
