@@ -4,7 +4,7 @@
  * through, so only states with flat shading crash. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
-#include <dlfcn.h>
+#include "nextgl.h"
 #include <signal.h>
 #include <stddef.h>
 
@@ -14,6 +14,6 @@ void glShadeModel(GLenum mode)
     if (mode == GL_FLAT)
         raise(SIGSEGV);
     if (next == NULL)
-        next = (void (*)(GLenum))dlsym(RTLD_NEXT, "glShadeModel");
+        next = (void (*)(GLenum))next_gl("glShadeModel");
     next(mode);
 }

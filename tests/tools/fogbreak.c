@@ -5,7 +5,7 @@
  * that its verdicts fail where, and only where, the picture is wrong. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
-#include <dlfcn.h>
+#include "nextgl.h"
 #include <stddef.h>
 
 static const GLfloat BROKEN[4] = {1.0f, 0.0f, 1.0f, 1.0f};
@@ -14,6 +14,6 @@ void glFogfv(GLenum pname, const GLfloat *params)
 {
     static void (*next)(GLenum, const GLfloat *);
     if (next == NULL)
-        next = (void (*)(GLenum, const GLfloat *))dlsym(RTLD_NEXT, "glFogfv");
+        next = (void (*)(GLenum, const GLfloat *))next_gl("glFogfv");
     next(pname, pname == GL_FOG_COLOR ? BROKEN : params);
 }

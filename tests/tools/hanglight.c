@@ -3,7 +3,7 @@
  * passes through, so only states with lighting on stop drawing. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
-#include <dlfcn.h>
+#include "nextgl.h"
 #include <stddef.h>
 #include <unistd.h>
 
@@ -13,6 +13,6 @@ void glEnable(GLenum cap)
     while (cap == GL_LIGHTING)
         pause();
     if (next == NULL)
-        next = (void (*)(GLenum))dlsym(RTLD_NEXT, "glEnable");
+        next = (void (*)(GLenum))next_gl("glEnable");
     next(cap);
 }

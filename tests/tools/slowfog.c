@@ -4,7 +4,7 @@
  * States without fog keep their speed. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
-#include <dlfcn.h>
+#include "nextgl.h"
 #include <stddef.h>
 #include <time.h>
 
@@ -13,7 +13,7 @@ void glFogi(GLenum pname, GLint param)
     static void (*next)(GLenum, GLint);
     const struct timespec delay = {0, 4000000};
     if (next == NULL)
-        next = (void (*)(GLenum, GLint))dlsym(RTLD_NEXT, "glFogi");
+        next = (void (*)(GLenum, GLint))next_gl("glFogi");
     nanosleep(&delay, NULL);
     next(pname, param);
 }
