@@ -21,8 +21,9 @@ from progdriver.programs import Driver
 from progdriver.xserver import XServer
 
 from . import baseline, callgrind, drive, options as opts, pictures
-from . import costs, references, traces
+from . import costs, references
 from .backends import junit, piglit
+from .replay import traces
 from .summary import html as page, text as summary
 from . import renderers as rd
 from . import states as st

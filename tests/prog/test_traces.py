@@ -2,9 +2,8 @@
 of each program on llvmpipe and softpipe, whose traces piglit's own
 replayer, headless with no X server, passes against the checksums that
 traces.yml gives for the renderer they were made on, and fails on the other
-renderer exactly where the two checksums differ. A preloaded library cannot
-reach into the replayer, which opens the GL itself: the renderer chosen is
-the fault to find here."""
+renderer exactly where the two checksums differ: the renderer chosen is the
+fault to find here."""
 
 import concurrent.futures
 import os
@@ -13,7 +12,7 @@ import tempfile
 import unittest
 
 import harness as h
-from report import traces
+from report.replay import traces
 from test_report import pages, report_command
 
 STATES = r"vorntest5/(start|m00|m13|c-fog-exp2\+texenv-modulate)|vorntest/m0[01]|fendrik|tembrel|quenby"

@@ -13,7 +13,7 @@ import shutil
 import subprocess
 import tempfile
 
-from . import drive
+from .. import drive
 
 # The frames a trace keeps: the first, which makes the context and the
 # textures, and the last few, which show the state; each frame of the
@@ -47,6 +47,7 @@ class Trace:
         self.path = path                # relative to the traces directory
         self.size = 0
         self.frames = 0
+        self.last_call = None           # the call number of the kept last frame's swap
         self.error = ""
         self.checksums = {}             # renderer -> md5 of the last frame
         self.pictures = {}              # renderer -> picture path, relative to the report
@@ -73,6 +74,8 @@ def record(driver, state, env, tools, directory):
             trace.error = "apitrace trim failed: %s" % trimmed.stderr.decode(errors="replace")
             return trace
         trace.size = os.path.getsize(target)
+        swaps = swap_calls(target)
+        trace.last_call = swaps[-1] if swaps else None
         return trace
     finally:
         # The whole trace, some thousand frames, stays behind only trimmed.
@@ -82,10 +85,17 @@ def record(driver, state, env, tools, directory):
 
 def swap_count(path):
     """The complete frames of a trace: its buffer swaps."""
+    return len(swap_calls(path))
+
+
+def swap_calls(path):
+    """The call numbers of a trace's complete buffer swaps, in order: where
+    its frames end, and where the replayer takes a frame's picture."""
     listing = subprocess.run(["apitrace", "dump", "--calls=frame", path], capture_output=True,
                              timeout=120).stdout.decode(errors="replace")
-    return sum(1 for line in listing.split("\n")
-               if "SwapBuffers(" in line and "// incomplete" not in line)
+    return [int(line.split()[0]) for line in listing.split("\n")
+            if "SwapBuffers(" in line and "// incomplete" not in line
+            and line.split()[0].isdigit()]
 
 
 def replay(directory, trace, renderer, picture_path):
