@@ -23,7 +23,7 @@ from progdriver.xserver import XServer
 from . import baseline, callgrind, drive, options as opts, pictures
 from . import costs, references
 from .backends import junit, piglit
-from .replay import traces
+from .replay import pack as trace_pack, traces
 from .summary import html as page, text as summary
 from . import renderers as rd
 from . import states as st
@@ -268,7 +268,8 @@ def pictures_of(report, driver, renderer, tools, program, states, texels):
 
 def record_traces(report, driver, tools, working, texels):
     """Every state's trace, recorded on the first renderer that works, then
-    replayed on each; the replays run two at a time, beside nothing else."""
+    replayed on each; the replays run two at a time, beside nothing else.
+    The traces directory is then made a trace pack."""
     directory = os.path.join(report.out, "traces")
     if not working:
         return
@@ -287,6 +288,7 @@ def record_traces(report, driver, tools, working, texels):
             if error:
                 log("  replay of %s on %s: %s" % (trace.path, renderer.name, error))
     traces.write_yaml(os.path.join(directory, "traces.yml"), report.traces, working)
+    trace_pack.write(directory, report.traces, working[0], driver.bin_dir)
 
 
 def replayed(report, directory, trace, renderer, texels):

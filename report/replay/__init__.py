@@ -1,3 +1,5 @@
-"""The states as apitrace traces: recording and trimming a trace per state,
-and its replay with piglit's replayer for the checksums of traces.yml
-(traces)."""
+"""The states as apitrace traces, and their judging where no program runs:
+recording and trimming a trace per state (traces), the self-contained trace
+pack that a --traces run writes beside them (pack), the headless replay and
+judging of one trace (retrace), and the pack's piglit profile with the
+per-trace command of its tests (profile, state)."""

@@ -1,0 +1,63 @@
+"""python3 -m report.replay.state [--timeout SECONDS] PACK PROGRAM STATE
+(scripts/judge-trace): one trace of a trace pack replayed headless and
+judged, as scripts/report --replay judges it, as a piglit test: the command
+of every test in a pack's profile. No display, X server or build is used;
+the renderer is the one the environment selects (GALLIUM_DRIVER=softpipe,
+say), and libraries in LD_PRELOAD are preloaded into the replayer. It prints
+the verdict's note and failing probes, and last piglit's result line,
+PIGLIT: {"result": ...}: pass, fail, crash or timeout; what is known of a
+crash or a hang goes to standard error. The exit status is 1 for fail and 0
+otherwise, as piglit's own tests do; 2 for a usage error (no such pack or
+trace). piglit adds -auto and -fbo to a test's command; they are ignored."""
+
+import argparse
+import json
+import os
+import sys
+import tempfile
+import shutil
+
+from ..backends import piglit
+from ..outcome import FAIL
+from ..state import PIGLIT_FLAGS
+from . import retrace
+from .pack import PackError, load
+
+
+def arguments(argv):
+    parser = argparse.ArgumentParser(prog="scripts/judge-trace", description=__doc__)
+    parser.add_argument("--timeout", type=float, default=10.0,
+                        help="seconds the replay may take (default 10)")
+    parser.add_argument("pack")
+    parser.add_argument("program")
+    parser.add_argument("state")
+    return parser.parse_args([a for a in argv if a not in PIGLIT_FLAGS])
+
+
+def main(argv=None):
+    options = arguments(sys.argv[1:] if argv is None else argv)
+    try:
+        pack = load(options.pack)
+    except PackError as error:
+        print("scripts/judge-trace: error: %s" % error, file=sys.stderr)
+        return 2
+    entry = pack.entry(options.program, options.state)
+    if entry is None:
+        print("scripts/judge-trace: error: %s has no trace of %s/%s"
+              % (options.pack, options.program, options.state), file=sys.stderr)
+        return 2
+    workdir = tempfile.mkdtemp(prefix="judge-trace-")
+    try:
+        # The renderer's environment is this process's own.
+        outcome = retrace.judged(pack, entry, {}, os.path.join(workdir, "frame.png"),
+                                 options.timeout, pack.texels())
+    finally:
+        shutil.rmtree(workdir, ignore_errors=True)
+    sys.stdout.write(piglit.out_text(outcome))
+    sys.stderr.write(piglit.err_text(outcome))
+    print("PIGLIT: " + json.dumps({"result": piglit.TO_PIGLIT[outcome.status]}), flush=True)
+    return 1 if outcome.status == FAIL else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
