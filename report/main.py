@@ -21,8 +21,8 @@ from progdriver.programs import Driver
 from progdriver.xserver import XServer
 
 from . import baseline, callgrind, drive, options as opts, pictures
-from . import costs, references
-from .backends import junit, piglit
+from . import costs, expectations, references
+from .backends import junit, piglit, runners
 from .replay import pack as trace_pack, traces
 from .summary import html as page, text as summary
 from . import renderers as rd
@@ -45,6 +45,7 @@ class Report:
         self.references = {}         # state id -> (differing pixels or None, reference png)
         self.differences = {}        # (renderer, state id) -> (differing pixels, diff png)
         self.comparison = None       # baseline.Comparison with --baseline
+        self.expectations = None     # expectations.Expectations with lists or --retries
         self.traces = []             # [traces.Trace] with --traces
         self.rates = {}              # (program, renderer) -> (fps, baseline fps, size)
         self.instructions = {}       # (program, renderer) -> (frames, {object: Ir per frame})
@@ -73,37 +74,45 @@ def log(text):
 def main(argv=None):
     try:
         return run(opts.parse(sys.argv[1:] if argv is None else argv, __doc__))
-    except (opts.UsageError, rd.RendererError, baseline.BaselineError) as error:
+    except (opts.UsageError, rd.RendererError, baseline.BaselineError,
+            expectations.ListError) as error:
         print("scripts/report: error: %s" % error, file=sys.stderr)
         return opts.USAGE_STATUS
 
 
-def checked(options, build, out):
+def checked(options, build):
     """What the options name, checked before anything is run or removed:
     the baseline (loaded), the driver of the build and the paths of the
     extra libraries to preload."""
-    unknown = [n for n in options.program_names or [] if n not in [q[0] for q in st.PROGRAMS]]
-    if unknown:
-        raise opts.UsageError("unknown program: %s" % ", ".join(unknown))
     if not os.access(os.path.join(build, "bin", "clearswap"), os.X_OK):
         raise opts.UsageError("%s holds no build of the suite (no bin/clearswap)" % build)
-    if options.baseline and os.path.realpath(options.baseline) == os.path.realpath(out):
-        raise opts.UsageError("--baseline %s is this run's own --out; write this run "
-                              "elsewhere" % options.baseline)
-    before = baseline.load(options.baseline) if options.baseline else None
     driver = Driver(os.path.join(build, "bin"), os.path.join(build, "preload"), None,
                     timeout=options.timeout)
     preload_paths = [driver.library(name) for name in options.preload]
     missing = [path for path in preload_paths if not os.path.exists(path)]
     if missing:
         raise opts.UsageError("no library to preload: %s" % ", ".join(missing))
-    return before, driver, preload_paths
+    return driver, preload_paths
+
+
+def checked_run(options, out):
+    """What every run checks before anything is run or removed: the
+    programs named, the expectation lists and the baseline (both loaded)."""
+    unknown = [n for n in options.program_names or [] if n not in [q[0] for q in st.PROGRAMS]]
+    if unknown:
+        raise opts.UsageError("unknown program: %s" % ", ".join(unknown))
+    lists = expectations.load(options)
+    if options.baseline and os.path.realpath(options.baseline) == os.path.realpath(out):
+        raise opts.UsageError("--baseline %s is this run's own --out; write this run "
+                              "elsewhere" % options.baseline)
+    before = baseline.load(options.baseline) if options.baseline else None
+    return lists, before
 
 
 def run(options):
-    build = os.path.abspath(options.build)
     out = os.path.abspath(options.out)
-    before, driver, preload_paths = checked(options, build, out)
+    lists, before = checked_run(options, out)
+    driver, preload_paths = checked(options, os.path.abspath(options.build))
     if os.path.isdir(out) and os.listdir(out):
         # Only an earlier report is replaced, never a directory of other things.
         if not os.path.exists(os.path.join(out, "summary.txt")):
@@ -114,17 +123,20 @@ def run(options):
         f.write("incomplete\n")
 
     report = Report(options, out)
-    report.preload_paths = preload_paths
     report.began = time.time()
+    report.preload_paths = preload_paths
     xserver = XServer()
     driver.display = xserver.display
     try:
-        run_report(report, driver, tuple(options.preload))
+        run_report(report, driver, tuple(options.preload), lists)
     finally:
         xserver.stop()
     if before is not None:
         report.comparison = baseline.compare(before, outcomes_by_renderer(report), out,
                                              report.tolerance, report.left_out)
+    if lists is not None:
+        report.expectations = expectations.judge(report, lists)
+        runners.write(report.expectations, out)
     report.seconds = time.time() - report.began
     write_results(report)
     if options.costs:
@@ -135,6 +147,8 @@ def run(options):
     page.write_html(report, os.path.join(out, "index.html"))
     print(text, end="")
     log("report: %s" % os.path.join(out, "index.html"))
+    if report.expectations is not None:
+        return 0 if report.expectations.passed else 1
     if report.comparison is not None:
         return 1 if report.comparison.regressions else 0
     return 1 if summary.counts(report)[1] else 0
@@ -154,7 +168,7 @@ def write_results(report):
                 [(r, report.states_on(r.name)) for r in report.renderers])
 
 
-def run_report(report, driver, tools):
+def run_report(report, driver, tools, lists=None):
     options = report.options
     if options.callgrind and not shutil.which("valgrind"):
         raise opts.UsageError("--callgrind needs valgrind")
@@ -165,12 +179,13 @@ def run_report(report, driver, tools):
         for program, built, states in report.programs:
             if built:
                 log("%s on %s" % (program, renderer.name))
-                pictures_of(report, driver, renderer, tools, program, states, texels)
+                pictures_of(report, driver, renderer, tools, program, states, texels,
+                            lists)
     costs.assign_ratios(report.outcomes)
     references.compare_renderers(report)
     references.check_references(report)
     if options.traces:
-        record_traces(report, driver, tools, working, texels)
+        record_traces(report, driver, tools, working, texels, lists)
     if not options.no_rates:
         measure_rates(report, driver, tools, working)
     if options.callgrind:
@@ -225,51 +240,94 @@ def measure_rates(report, driver, tools, working):
                                                                 base))
 
 
-def pictures_of(report, driver, renderer, tools, program, states, texels):
+def pictures_of(report, driver, renderer, tools, program, states, texels, lists=None):
     """Takes every state; each picture is saved and judged on a second
     thread while the program is driven to the next state. A state's outcome
     is its verdict unless the program crashed, hung or could not run; on a
-    renderer with no GL context every state is skipped."""
+    renderer with no GL context every state is skipped, and so is every
+    state in the skips list. With lists, a state that failed unexpectedly
+    is run again by itself, up to --retries times."""
     if renderer.info is None:
         for state in states:
             report.outcomes[(renderer.name, state.id)] = Outcome(
                 SKIP, "no GL context under %s" % piglit.environment_text(renderer.env))
         return
-    verdicts = {}
-    kept = {}
+    if lists is not None:
+        for state in states:
+            pattern = lists.skip_pattern(piglit.test_name(program, state.name))
+            if pattern is not None:
+                report.outcomes[(renderer.name, state.id)] = expectations.skipped_outcome(
+                    pattern)
+        states = [s for s in states if (renderer.name, s.id) not in report.outcomes]
+    judged = {}
 
-    def judged(record):
-        name = "%s/%s/%s" % (renderer.name, program, record.state.name)
-        pictures.save(record.image, os.path.join(report.out, name + ".png"))
-        report.pictures[(renderer.name, record.state.id)] = (name + ".png", record.count)
-        verdict = judge.judge(program, record.state.settings, record.image, record.count,
-                              report.tolerance, texels)
-        verdicts[record.state.name] = verdict
-        kept[record.state.name] = pictures.save_verdict(verdict, os.path.join(report.out, name))
+    def judge_record(record):
+        judged[record.state.name] = kept_pictures(report, renderer, record, texels)
 
     with concurrent.futures.ThreadPoolExecutor(max_workers=1) as worker:
         jobs = []
         records = drive.walk(driver, program, states, renderer.env, tools, log,
-                             lambda record: jobs.append(worker.submit(judged, record)),
+                             lambda record: jobs.append(worker.submit(judge_record, record)),
                              (lambda: [job.result() for job in jobs])
                              if report.options.costs else None)
         for job in jobs:
             job.result()
     for record in records:
-        outcome = Outcome.of_record(record, verdicts.get(record.state.name))
-        outcome.pictures = {kind: os.path.relpath(path, report.out)
-                            for kind, path in kept.get(record.state.name, {}).items()}
-        outcome.command = command_text(record.state, renderer.env,
-                                       os.path.dirname(driver.bin_dir), report.preload_paths)
-        if record.rates:
-            outcome.cost = costs.Cost(record.rates)
+        outcome = settled(report, driver, renderer, record, judged.get(record.state.name))
+        if lists is not None:
+            outcome = expectations.with_retries(
+                lists, piglit.test_name(program, record.state.name), outcome,
+                lambda: rerun(report, driver, renderer, tools, record.state, texels))
         report.outcomes[(renderer.name, record.state.id)] = outcome
 
 
-def record_traces(report, driver, tools, working, texels):
-    """Every state's trace, recorded on the first renderer that works, then
-    replayed on each; the replays run two at a time, beside nothing else.
-    The traces directory is then made a trace pack."""
+def kept_pictures(report, renderer, record, texels):
+    """Keeps a state's picture (with its thumbnail) in the report, judges it
+    and keeps the verdict's expected picture and mismatch mask: the verdict
+    and those pictures' paths in the report by kind."""
+    state = record.state
+    name = "%s/%s/%s" % (renderer.name, state.program, state.name)
+    pictures.save(record.image, os.path.join(report.out, name + ".png"))
+    report.pictures[(renderer.name, state.id)] = (name + ".png", record.count)
+    verdict = judge.judge(state.program, state.settings, record.image, record.count,
+                          report.tolerance, texels)
+    made = pictures.save_verdict(verdict, os.path.join(report.out, name))
+    return verdict, {kind: os.path.relpath(path, report.out) for kind, path in made.items()}
+
+
+def settled(report, driver, renderer, record, judged=None):
+    """A state's outcome from how it went and, where its picture was judged,
+    (verdict, the verdict's pictures)."""
+    verdict, made = judged or (None, {})
+    outcome = Outcome.of_record(record, verdict)
+    outcome.pictures = made
+    outcome.command = command_text(record.state, renderer.env, os.path.dirname(driver.bin_dir),
+                                   report.preload_paths)
+    if record.rates:
+        outcome.cost = costs.Cost(record.rates)
+    return outcome
+
+
+def rerun(report, driver, renderer, tools, state, texels):
+    """A state run again by itself in a fresh process, judged as before; its
+    pictures replace those before, and where it took none the page shows
+    none."""
+    log("  %s on %s: once more in a process of its own" % (state.id, renderer.name))
+    record, run = drive.one_state(driver, state.program, state, renderer.env, tools)
+    if run is not None:
+        shutil.rmtree(run.workdir, ignore_errors=True)
+    report.pictures.pop((renderer.name, state.id), None)
+    judged = None
+    if record.status is None and record.image is not None:
+        judged = kept_pictures(report, renderer, record, texels)
+    return settled(report, driver, renderer, record, judged)
+
+
+def record_traces(report, driver, tools, working, texels, lists):
+    """Every state's trace (but those in the skips list), recorded on the
+    first renderer that works, then replayed on each; the replays run two at
+    a time, beside nothing else. The traces directory is then made a trace
+    pack."""
     directory = os.path.join(report.out, "traces")
     if not working:
         return
@@ -277,6 +335,8 @@ def record_traces(report, driver, tools, working, texels):
     for program, built, states in report.programs:
         if built:
             for state in states:
+                if lists and lists.skip_pattern(piglit.test_name(program, state.name)):
+                    continue
                 trace = traces.record(driver, state, working[0].env, tools, directory)
                 log("  %s %s" % (trace.path, trace.error or "%d bytes" % trace.size))
                 report.traces.append(trace)

@@ -1,6 +1,7 @@
 """The report command's options. A usage error (an unknown option or
-renderer, a malformed --renderer or --states, a baseline that is no report)
-ends the command with status 2 and one line on standard error."""
+renderer, a malformed --renderer or --states, a baseline that is no report,
+a list that cannot be read) ends the command
+with status 2 and one line on standard error."""
 
 import argparse
 import os
@@ -59,6 +60,18 @@ def parse(argv, doc):
                              "object and by function")
     parser.add_argument("--update-reference", action="store_true",
                         help="keep this run's llvmpipe pictures as the reference images")
+    parser.add_argument("--fails", metavar="FILE",
+                        help="the states known to fail: lines vorn@PROGRAM@STATE,STATUS "
+                             "(Fail, Crash or Timeout); the exit status is then 0 exactly "
+                             "when every result is as the lists expect")
+    parser.add_argument("--flakes", metavar="FILE",
+                        help="regular expressions, one a line, of the states that may fail "
+                             "without failing the run")
+    parser.add_argument("--skips", metavar="FILE",
+                        help="regular expressions, one a line, of the states not to run")
+    parser.add_argument("--retries", type=int, default=0, metavar="N",
+                        help="run a state that failed unexpectedly again, up to N times, "
+                             "each in a fresh process; one that passes then is a flake")
     options = parser.parse_args(argv)
     try:
         options.named = [renderers.parse_named(text) for text in options.renderer]
@@ -70,6 +83,8 @@ def parse(argv, doc):
         raise UsageError("--states %r: %s" % (options.states, error))
     if options.timeout <= 0:
         raise UsageError("--timeout must be more than 0 seconds")
+    if options.retries < 0:
+        raise UsageError("--retries must be 0 or more")
     options.renderer_names = options.renderers.split(",") if options.renderers else None
     options.program_names = options.programs.split(",") if options.programs else None
     return options

@@ -35,6 +35,7 @@ class Outcome:
         self.command = ""
         self.extra = {}             # more to tell of the state, by name
         self.cost = None            # costs.Cost where the frame rate was measured
+        self.earlier = []           # (status, note) of earlier runs, with --retries
 
     @classmethod
     def of_record(cls, record, verdict=None):

@@ -1,2 +1,3 @@
 """What writes a run's results for other tools: piglit's results format
-(piglit) and JUnit XML (junit)."""
+(piglit), JUnit XML (junit) and the CI runners' CSV files of results
+against expectation lists (runners)."""

@@ -1,12 +1,14 @@
 """The report's pages, rendered with jinja2 from the templates beside this
 module, with one stylesheet (report.css, copied beside the pages):
 
-- index.html: the results matrix, a row per state and a column per
-  renderer headed by its counts, each cell coloured by status (or by what
-  changed against the baseline or the expectation lists) and linking to the
-  state's details; its views, problems (the states that failed somewhere),
-  changes and all, problems first whenever a state failed; then the
-  comparison with a baseline, the renderers, the frame-rate, cost and
+- index.html: with expectation lists, the results against them first, the
+  unexpected ones (regressions, then unexpected passes) before the flakes;
+  the results matrix, a row per state and a column per renderer headed by
+  its counts, each cell coloured by status (or by what changed against the
+  baseline, or by its class against the expectation lists) and linking to
+  the state's details; its views, problems (the states that failed
+  somewhere), changes and all, problems first whenever a state failed; then
+  the comparison with a baseline, the renderers, the frame-rate, cost and
   instruction tables and the contact sheet.
 - <program>.html: a folded block per state with each renderer's pictures
   (capture, expected picture, mismatch mask, difference from the first
@@ -24,12 +26,14 @@ import shutil
 import jinja2
 
 from .. import costs, pictures
+from ..backends import runners
 from ..backends.piglit import colour
 from ..drive import COST_SECONDS, COST_WINDOWS
+from ..expectations import CLASSES, EXPECTED_PASS, FLAKE
 from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
 from .text import (FUNCTION_HEADER, INSTRUCTION_HEADER, RATE_HEADER, breakdown, counts,
-                   difference_note, function_rows, instruction_rows, rate_rows,
-                   renderer_label)
+                   difference_note, expectation_note, function_rows, instruction_rows,
+                   rate_rows, renderer_label)
 
 TEMPLATES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "templates")
 STYLESHEET = "report.css"
@@ -75,9 +79,9 @@ def change_kinds(report):
     """{(renderer name, state id): class} of the results to mark: from the
     baseline, regression, fix, new, or changed (the picture changed beyond
     the tolerance, the status did not); then, where the run has expectation
-    lists, report.expectations, a dict of the same keys whose classes
-    ("regression", "unexpected pass", "flake", "expected fail", "skip"...)
-    take the place of the baseline's."""
+    lists, the classes of report.expectations (regression, unexpected pass,
+    flake, expected fail, skip) take the place of the baseline's, and a
+    result they expect to pass is not marked."""
     kinds = {}
     comparison = report.comparison
     if comparison is not None:
@@ -85,9 +89,12 @@ def change_kinds(report):
                            (comparison.fixes, "fix"), (comparison.regressions, "regression")):
             for row in rows:
                 kinds[(row[0], "%s/%s" % (row[1], row[2]))] = kind
-    expectations = getattr(report, "expectations", None)
-    if expectations:
-        kinds.update(expectations)
+    if report.expectations is not None:
+        for key, kind in report.expectations.classes.items():
+            if kind == EXPECTED_PASS:
+                kinds.pop(key, None)
+            else:
+                kinds[key] = kind
     return kinds
 
 
@@ -279,6 +286,26 @@ def comparison_context(report):
             "rows": rows, "changed": changed}
 
 
+def expectations_context(report):
+    """The results against the expectation lists: the lists, the count of
+    each class, and a row per result that fails the run (regressions, then
+    unexpected passes), then per flake, each linking to its state's block."""
+    expectations = report.expectations
+    if expectations is None:
+        return None
+    rows = []
+    for row in expectations.unexpected + expectations.of_class(FLAKE):
+        renderer, program, name, outcome = row
+        kind = expectations.classes[(renderer, "%s/%s" % (program, name))]
+        rows.append({"kind": kind, "renderer": renderer, "state": "%s/%s" % (program, name),
+                     "href": "%s#%s" % (page_name(program), name),
+                     "status": expectations.status_of(row),
+                     "note": expectation_note(expectations, row)})
+    return {"lists": expectations.lists.describe(),
+            "counts": [(expectations.count(c), c) for c in CLASSES],
+            "files": (runners.FAILURES_FILE, runners.RESULTS_FILE), "rows": rows}
+
+
 def renderer_rows(report):
     return [(r.name, renderer_label(r), (r.info or {}).get("version", ""),
              " ".join(map(str, r.info["bits"])) if r.info else "",
@@ -304,6 +331,7 @@ def write_html(report, path):
         default_view="problems" if problems else "all",
         kinds=in_order(set(kinds.values())),
         comparison=comparison_context(report),
+        expectations=expectations_context(report),
         renderers=renderer_rows(report),
         rate_header=RATE_HEADER, rates=rates,
         cost_windows=COST_WINDOWS, cost_seconds=COST_SECONDS,

@@ -1,5 +1,7 @@
-"""summary.txt, the report in plain text: the renderers, the comparison with
-a baseline (regressions first), a status line per state and renderer with
+"""summary.txt, the report in plain text: the renderers, the results
+against the expectation lists (the unexpected ones first: regressions, then
+unexpected passes), the comparison with a baseline (regressions first), a
+status line per state and renderer with
 the first failing probes or the crash, the renderer differences, the
 frame-rate and instruction tables, the breakdown by status and last the
 line "N passed, N failed" (crash and timeout count as failed). The page
@@ -8,9 +10,11 @@ shares its counts and table rows."""
 import os
 
 from .. import costs
+from ..backends.piglit import colour, test_name
+from ..expectations import (EXPECTED_FAIL, EXPECTED_PASS, FLAKE, REGRESSION, RUNNER, SKIPPED,
+                            UNEXPECTED_PASS)
 from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
 from ..pictures import differing_text
-from ..backends.piglit import colour
 
 
 def counts(report):
@@ -44,6 +48,48 @@ def state_lines(report):
                 if outcome.status == CRASH and outcome.detail:
                     lines += ["%20s %s" % ("", l) for l in outcome.detail.split("\n")[1:13]]
     return lines
+
+
+def expectation_note(expectations, row):
+    """What happened to a result against the lists, row (renderer, program,
+    state name, Outcome): for an unexpected pass the status the fails list
+    has, for a flake its earlier runs, else its status and note. The page
+    shares it."""
+    renderer, program, name, outcome = row
+    if expectations.classes[(renderer, "%s/%s" % (program, name))] == UNEXPECTED_PASS:
+        return "the fails list has %s" % RUNNER[expectations.lists.fails[test_name(program,
+                                                                                   name)]]
+    if outcome.earlier:
+        return "%s, then %s on a rerun" % (" then ".join(s for s, _ in outcome.earlier),
+                                          outcome.status)
+    return "%s %s" % (outcome.status, outcome.note)
+
+
+def expectation_row(expectations, row):
+    renderer, program, name, _ = row
+    kind = expectations.classes[(renderer, "%s/%s" % (program, name))]
+    return "  %-15s %-10s %-48s %s" % (kind.upper(), renderer, "%s/%s" % (program, name),
+                                       expectation_note(expectations, row))
+
+
+def expectation_lines(expectations):
+    """The results against the lists: the unexpected ones first
+    (regressions, then unexpected passes), then the flakes, then how many
+    were as expected."""
+    if expectations is None:
+        return []
+    unexpected = expectations.unexpected
+    lines = ["expectations: %s" % expectations.lists.describe(),
+             "unexpected: %d (%d regressions, %d unexpected passes, which the fails list "
+             "should drop); in failures.csv" % (len(unexpected), expectations.count(REGRESSION),
+                                               expectations.count(UNEXPECTED_PASS))]
+    lines += [expectation_row(expectations, row) for row in unexpected]
+    flakes = expectations.of_class(FLAKE)
+    lines.append("flakes: %d (not failing the run)" % len(flakes))
+    lines += [expectation_row(expectations, row) for row in flakes]
+    lines.append("as expected: %d failed, %d passed, %d skipped; every result in results.csv"
+                 % tuple(expectations.count(c) for c in (EXPECTED_FAIL, EXPECTED_PASS, SKIPPED)))
+    return lines + [""]
 
 
 def comparison_lines(comparison):
@@ -194,6 +240,7 @@ def text(report):
              "tolerance: %d (8-bit readback of %s-bit channels)"
              % (report.tolerance, "/".join(str(b) for b in report.bits[:3])),
              ""]
+    lines += expectation_lines(report.expectations)
     lines += comparison_lines(report.comparison)
     lines += state_lines(report)
     differing = [(k, v) for k, v in sorted(report.differences.items()) if v[0]]

@@ -1,0 +1,28 @@
+"""A run's results against its expectation lists in the CSV files Mesa's CI
+runners (deqp-runner, piglit-runner) write: failures.csv holds the
+unexpected results ("test,status", the unexpected passes as
+UnexpectedPass), results.csv every result ("test,status,duration,
+renderer"). The fails list of a driver is the failures.csv of its last run,
+less the unexpected passes."""
+
+import csv
+import os
+
+from .piglit import test_name
+
+FAILURES_FILE = "failures.csv"
+RESULTS_FILE = "results.csv"
+
+
+def write(expectations, out):
+    """Both files in out, from report.expectations."""
+    failures = sorted({(test_name(p, n), expectations.status_of((r, p, n, o)))
+                       for r, p, n, o in expectations.unexpected})
+    with open(os.path.join(out, FAILURES_FILE), "w", newline="") as f:
+        csv.writer(f, lineterminator="\n").writerows(failures)
+    with open(os.path.join(out, RESULTS_FILE), "w", newline="") as f:
+        writer = csv.writer(f, lineterminator="\n")
+        for row in expectations.rows:
+            renderer, program, name, outcome = row
+            writer.writerow([test_name(program, name), expectations.status_of(row),
+                             "%.3f" % outcome.seconds(), renderer])
