@@ -23,7 +23,7 @@ from progdriver.xserver import XServer
 from . import baseline, callgrind, drive, options as opts, pictures
 from . import costs, expectations, references
 from .backends import junit, piglit, runners
-from .replay import pack as trace_pack, traces
+from .replay import pack as trace_pack, run as replay_run, traces
 from .summary import html as page, text as summary
 from . import renderers as rd
 from . import states as st
@@ -46,6 +46,7 @@ class Report:
         self.differences = {}        # (renderer, state id) -> (differing pixels, diff png)
         self.comparison = None       # baseline.Comparison with --baseline
         self.expectations = None     # expectations.Expectations with lists or --retries
+        self.source = None           # what a --replay run judged, in words
         self.traces = []             # [traces.Trace] with --traces
         self.rates = {}              # (program, renderer) -> (fps, baseline fps, size)
         self.instructions = {}       # (program, renderer) -> (frames, {object: Ir per frame})
@@ -112,7 +113,13 @@ def checked_run(options, out):
 def run(options):
     out = os.path.abspath(options.out)
     lists, before = checked_run(options, out)
-    driver, preload_paths = checked(options, os.path.abspath(options.build))
+    if options.replay is not None:
+        pack = replay_run.checked(options)
+        if os.path.realpath(pack.directory).startswith(os.path.join(os.path.realpath(out), "")):
+            raise opts.UsageError("--replay %s is inside this run's own --out; write this "
+                                  "run elsewhere" % options.replay)
+    else:
+        driver, preload_paths = checked(options, os.path.abspath(options.build))
     if os.path.isdir(out) and os.listdir(out):
         # Only an earlier report is replaced, never a directory of other things.
         if not os.path.exists(os.path.join(out, "summary.txt")):
@@ -124,13 +131,16 @@ def run(options):
 
     report = Report(options, out)
     report.began = time.time()
-    report.preload_paths = preload_paths
-    xserver = XServer()
-    driver.display = xserver.display
-    try:
-        run_report(report, driver, tuple(options.preload), lists)
-    finally:
-        xserver.stop()
+    if options.replay is not None:
+        replay_run.run(report, pack, lists, log)
+    else:
+        report.preload_paths = preload_paths
+        xserver = XServer()
+        driver.display = xserver.display
+        try:
+            run_report(report, driver, tuple(options.preload), lists)
+        finally:
+            xserver.stop()
     if before is not None:
         report.comparison = baseline.compare(before, outcomes_by_renderer(report), out,
                                              report.tolerance, report.left_out)

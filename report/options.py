@@ -1,6 +1,6 @@
 """The report command's options. A usage error (an unknown option or
 renderer, a malformed --renderer or --states, a baseline that is no report,
-a list that cannot be read) ends the command
+a folder that is no trace pack, a list that cannot be read) ends the command
 with status 2 and one line on standard error."""
 
 import argparse
@@ -24,7 +24,11 @@ class Parser(argparse.ArgumentParser):
 
 def parse(argv, doc):
     parser = Parser(prog="scripts/report", description=doc)
-    parser.add_argument("--build", required=True, help="a build directory of the suite")
+    parser.add_argument("--build", help="a build directory of the suite (not with --replay)")
+    parser.add_argument("--replay", metavar="PACK",
+                        help="judge a trace pack (the traces/ of a --traces run) instead: "
+                             "every trace replayed headless on every renderer, with no "
+                             "build, no program and no X server")
     parser.add_argument("--out", default=os.path.join(ROOT, "report-out"),
                         help="the report directory (default: report-out)")
     parser.add_argument("--fast", action="store_true",
@@ -85,6 +89,18 @@ def parse(argv, doc):
         raise UsageError("--timeout must be more than 0 seconds")
     if options.retries < 0:
         raise UsageError("--retries must be 0 or more")
+    if options.replay is None and options.build is None:
+        raise UsageError("the following arguments are required: --build (or --replay)")
+    if options.replay is not None:
+        # A pack is judged as it is: nothing is run that would record, time
+        # or keep pictures of the programs.
+        window_only = [name for name in ("build", "traces", "costs", "callgrind",
+                                         "update_reference") if getattr(options, name)]
+        if options.preload:
+            window_only.append("preload (give LD_PRELOAD in a --renderer's environment)")
+        if window_only:
+            raise UsageError("--replay does not go with --%s"
+                             % ", --".join(n.replace("_", "-") for n in window_only))
     options.renderer_names = options.renderers.split(",") if options.renderers else None
     options.program_names = options.programs.split(",") if options.programs else None
     return options

@@ -19,9 +19,15 @@ python3-jinja2 chromium
 piglit python3-junitparser python3-packaging python3-requests python3-yaml python3-pil
 python3-numpy"
 
+# What judging a trace pack needs, with no build: Mesa's EGL and drivers,
+# apitrace's replayer, piglit (its glinfo and its runner) and ImageMagick.
+REPLAY_PACKAGES="python3 libegl-mesa0 libgl1-mesa-dri apitrace piglit imagemagick"
+
+# install_packages [PACKAGES]: installs those missing of PACKAGES (default:
+# everything the suite needs).
 install_packages() {
     missing=""
-    for p in $PACKAGES; do
+    for p in ${1:-$PACKAGES}; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||
             missing="$missing $p"
     done

@@ -240,6 +240,8 @@ def text(report):
              "tolerance: %d (8-bit readback of %s-bit channels)"
              % (report.tolerance, "/".join(str(b) for b in report.bits[:3])),
              ""]
+    if report.source:
+        lines[1:1] = [report.source]
     lines += expectation_lines(report.expectations)
     lines += comparison_lines(report.comparison)
     lines += state_lines(report)
