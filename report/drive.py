@@ -5,6 +5,7 @@ the frame rates of the programs and of a clear-and-swap baseline."""
 
 import os
 import shutil
+import subprocess
 import time
 
 from progdriver import menus
@@ -21,6 +22,10 @@ ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)),
 COST_WINDOWS = 3
 COST_SECONDS = 0.3
 WARM_UP_SECONDS = 1.5
+# How long a program that crashed may take in its crash handler, where gdb
+# writes its backtrace, before it is taken for hung there: a second or two
+# on an idle machine, much more on a busy one.
+CRASH_HANDLER_SECONDS = 60
 
 
 def built(driver, program):
@@ -186,12 +191,18 @@ def one_state(driver, program, state, env, tools, trace=False):
 def failed(record, run, error):
     """Settles a state whose driving raised error. A program that ended is a
     crash, or a skip where it never showed its window and freeglut said why
-    (no visual, no context); one that made no progress is killed and times
-    out; other trouble (the driving's, not the program's) fails the state.
-    The run is over either way."""
+    (no visual, no context); so is one that made no progress because it
+    crashed and sat in its crash handler, once it ends; one that made no
+    progress otherwise is killed and times out; other trouble (the
+    driving's, not the program's) fails the state. The run is over either
+    way."""
     if isinstance(error, p.ProgramEnded):
         keep_output(record, error.run)
         ended(record, error.run)
+        return
+    if isinstance(error, p.NoProgress) and run is not None and crashed(run):
+        keep_output(record, run)
+        ended(record, run)
         return
     if run is not None:
         keep_output(record, run)
@@ -214,6 +225,21 @@ def ended(record, run):
     record.settle(CRASH, how, detail(how, text, gdb_output(run)))
 
 
+def crashed(run):
+    """Whether a program that stopped making progress did so because it
+    crashed: its crash handler, holding it while gdb writes the backtrace,
+    has begun the backtrace file. The program is then waited for, and has
+    ended once this says so; one that stays in the handler is no crash
+    (yet) and is left to the caller."""
+    if not os.path.exists(run.file("crash")):
+        return False
+    try:
+        run.proc.wait(timeout=CRASH_HANDLER_SECONDS)
+    except subprocess.TimeoutExpired:
+        return False
+    return True
+
+
 def gdb_output(run):
     try:
         with open(run.file("crash"), errors="replace") as f:
@@ -234,10 +260,12 @@ def finish(run, last):
     try:
         status = p.quit(run)
     except p.NoProgress as error:
-        if last is not None:
-            how = "after Esc: %s" % error
-            last.settle(TIMEOUT, how, detail(how, p.stderr(run)))
-        return
+        if not crashed(run):
+            if last is not None:
+                how = "after Esc: %s" % error
+                last.settle(TIMEOUT, how, detail(how, p.stderr(run)))
+            return
+        status = run.proc.returncode
     except p.ProgramEnded as error:
         status = error.status
     if status != 1 and last is not None:

@@ -27,10 +27,10 @@ LINE = re.compile(r"^(PASS|FAIL|CRASH|TIMEOUT|SKIP|NOT BUILT)\s+(\S+)\s+(\S+)?\s
 SYSTEM_PYTHON = "/usr/bin/python3"
 
 
-def report_command(out, *options, build=BUILD):
+def report_command(out, *options, build=BUILD, env=None):
     return subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--build", build,
                            "--fast", "--out", out] + list(options),
-                          capture_output=True, timeout=540)
+                          capture_output=True, timeout=540, env=env)
 
 
 def run_report(name, *options):
@@ -222,6 +222,30 @@ class Faults(unittest.TestCase):
         # The clean run had every state; those this run left out are not gone.
         self.assertIn("gone states: 0", self.lines)
         self.assertIn("new states: 0", self.lines)
+
+
+@unittest.skipUnless(built("vorntest5") and shutil.which("gdb"), "needs vorntest5 and gdb")
+class SlowCrashHandler(unittest.TestCase):
+    """A program that crashes makes no more frames while gdb, attached by
+    its crash handler, writes the backtrace; on a busy machine that can
+    outlast the timeout. It is still a crash, not a hang: here gdb starts
+    4 s late, with a timeout of 2 s."""
+
+    def test_crash_that_outlasts_the_timeout_in_its_handler(self):
+        slow = tempfile.mkdtemp(prefix="slow-gdb-")
+        with open(os.path.join(slow, "gdb"), "w") as f:
+            f.write('#!/bin/sh\nsleep 4\nexec %s "$@"\n' % shutil.which("gdb"))
+        os.chmod(os.path.join(slow, "gdb"), 0o755)
+        out = os.path.join(h.ARTIFACT_DIR, "report-slow-crash")
+        result = report_command(out, "--renderers", "llvmpipe", "--states", "vorntest5/m15",
+                                "--preload", "crashflat", "--timeout", "2", "--no-rates",
+                                env=dict(os.environ, PATH=slow + ":" + os.environ["PATH"]))
+        self.assertEqual(result.returncode, 1, result.stderr)
+        with open(os.path.join(out, "summary.txt")) as f:
+            summary = f.read()
+        self.assertRegex(summary, r"CRASH +llvmpipe +vorntest5/m15-shade-flat +ended killed "
+                                  r"by SIGSEGV")
+        self.assertRegex(summary, r"#\d+ .* in glShadeModel \(mode=7424\)")
 
 
 class NotBuiltAndNamedRenderer(unittest.TestCase):
