@@ -5,8 +5,12 @@ renderers, the contact sheet, summary.txt (whose last line is "N passed, N
 failed"), piglit results per renderer under piglit/ and junit.xml. Every
 state of every program on every renderer gets a status: pass, fail, crash,
 timeout or skip. The exit status is 1 when a state failed; with --baseline,
-1 when a state regressed against the baseline and 0 otherwise; 2 on a usage
-error."""
+1 when a state regressed against the baseline and 0 otherwise; with
+expectation lists (--fails, --flakes, --skips, --retries), 1 when a result is
+not as they expect; 2 on a usage error.
+
+python3 -m report --replay PACK [options] judges a trace pack instead (see
+report.replay.run): no build, no program, no X server."""
 
 import concurrent.futures
 import os
@@ -203,14 +207,7 @@ def run_report(report, driver, tools, lists=None):
             for program, built, _ in report.programs:
                 if built:
                     measure_instructions(report, driver, renderer.name, renderer.env, program)
-    if working:
-        first = working[0].name
-        entries = [(os.path.join(report.out, report.pictures[(first, s.id)][0]),
-                    s.program + "\n" + s.name.replace("+", "+\n"))
-                   for _, built, states in report.programs if built for s in states
-                   if (first, s.id) in report.pictures]
-        report.sheet = pictures.contact_sheet(entries, os.path.join(report.out,
-                                                                    "contact-sheet.png"))
+    pictures.report_sheet(report)
 
 
 def choose(report, driver):

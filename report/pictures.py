@@ -104,6 +104,20 @@ def reduce(path, out):
     return out
 
 
+def report_sheet(report):
+    """The report's contact sheet: every state's picture on the first
+    renderer that works."""
+    working = [r for r in report.renderers if r.info]
+    if not working:
+        return
+    first = working[0].name
+    entries = [(os.path.join(report.out, report.pictures[(first, s.id)][0]),
+                s.program + "\n" + s.name.replace("+", "+\n"))
+               for _, built, states in report.programs if built for s in states
+               if (first, s.id) in report.pictures]
+    report.sheet = contact_sheet(entries, os.path.join(report.out, "contact-sheet.png"))
+
+
 def contact_sheet(entries, out, columns=8, cell=160):
     """One PNG of many pictures, each labelled; entries are (path, label)."""
     if not entries:

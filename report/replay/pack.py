@@ -139,6 +139,10 @@ def load(directory):
     except (KeyError, TypeError) as error:
         raise PackError("%s is not a valid pack file (%s: %s)"
                         % (path, type(error).__name__, error))
+    unknown = sorted({e.program for e in entries} - {p[0] for p in st.PROGRAMS})
+    if unknown:
+        raise PackError("%s holds traces of programs this checkout has no model for: %s"
+                        % (directory, ", ".join(unknown)))
     missing = [e.path for e in entries if not os.path.isfile(os.path.join(directory, e.path))]
     if missing:
         raise PackError("%s lacks traces that %s lists: %s"

@@ -12,8 +12,8 @@ import os
 from .. import expectations as ex
 from .. import options as opts
 from .. import pictures, references
-from ..outcome import SKIP, Outcome
 from ..backends.piglit import environment_text
+from ..outcome import PASS, SKIP, Outcome
 from . import profile, renderers, retrace
 from .pack import PackError, load
 
@@ -94,18 +94,9 @@ def run(report, pack, lists, log):
     with concurrent.futures.ThreadPoolExecutor(max_workers=WORKERS) as pool:
         for (renderer, entry), outcome in zip(jobs, pool.map(settled, jobs)):
             report.outcomes[(renderer.name, entry.id)] = outcome
-            if outcome.status != "PASS" or outcome.earlier:
-                log("  %s on %s: %s %s%s" % (entry.id, renderer.name, outcome.status,
-                                             outcome.note, " (after %s)" % ", ".join(
-                                                 s for s, _ in outcome.earlier)
-                                             if outcome.earlier else ""))
+            if outcome.status != PASS or outcome.earlier:
+                earlier = "".join(" after %s" % status for status, _ in outcome.earlier)
+                log("  %s on %s: %s%s %s" % (entry.id, renderer.name, outcome.status, earlier,
+                                             outcome.note))
     references.compare_renderers(report)
-    working = [r for r in report.renderers if r.info]
-    if working:
-        first = working[0].name
-        report.sheet = pictures.contact_sheet(
-            [(os.path.join(report.out, report.pictures[(first, s.id)][0]),
-              s.program + "\n" + s.name.replace("+", "+\n"))
-             for _, _, states in report.programs for s in states
-             if (first, s.id) in report.pictures],
-            os.path.join(report.out, "contact-sheet.png"))
+    pictures.report_sheet(report)
