@@ -5,13 +5,13 @@
  * Unblended drawing and everything else pass through unchanged. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
-#include <dlfcn.h>
+#include "nextgl.h"
 #include <stddef.h>
 
 void glBlendFunc(GLenum sfactor, GLenum dfactor)
 {
     static void (*next)(GLenum, GLenum);
     if (next == NULL)
-        next = (void (*)(GLenum, GLenum))dlsym(RTLD_NEXT, "glBlendFunc");
+        next = (void (*)(GLenum, GLenum))next_gl("glBlendFunc");
     next(sfactor, dfactor == GL_ONE_MINUS_SRC_ALPHA ? GL_ONE_MINUS_DST_ALPHA : dfactor);
 }

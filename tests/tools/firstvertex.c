@@ -4,8 +4,7 @@
  * Smooth shading and everything else pass through unchanged. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
-#include <GL/glx.h>
-#include <dlfcn.h>
+#include "nextgl.h"
 #include <stddef.h>
 
 #ifndef GL_FIRST_VERTEX_CONVENTION
@@ -17,8 +16,8 @@ void glShadeModel(GLenum mode)
     static void (*next)(GLenum);
     static void (*provoking)(GLenum);
     if (next == NULL) {
-        next = (void (*)(GLenum))dlsym(RTLD_NEXT, "glShadeModel");
-        provoking = (void (*)(GLenum))glXGetProcAddressARB((const GLubyte *)"glProvokingVertex");
+        next = (void (*)(GLenum))next_gl("glShadeModel");
+        provoking = (void (*)(GLenum))next_gl("glProvokingVertex");
     }
     next(mode);
     if (provoking != NULL)

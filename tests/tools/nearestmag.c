@@ -4,14 +4,14 @@
  * everything else pass through unchanged. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
-#include <dlfcn.h>
+#include "nextgl.h"
 #include <stddef.h>
 
 void glTexParameterf(GLenum target, GLenum pname, GLfloat param)
 {
     static void (*next)(GLenum, GLenum, GLfloat);
     if (next == NULL)
-        next = (void (*)(GLenum, GLenum, GLfloat))dlsym(RTLD_NEXT, "glTexParameterf");
+        next = (void (*)(GLenum, GLenum, GLfloat))next_gl("glTexParameterf");
     if (pname == GL_TEXTURE_MAG_FILTER && param == (GLfloat)GL_LINEAR)
         param = (GLfloat)GL_NEAREST;
     next(target, pname, param);

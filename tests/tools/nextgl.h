@@ -1,6 +1,6 @@
-/* The GL function a preloaded fault library passes a call on to. In a
- * program linked with libGL that is the next definition after the library
- * itself. apitrace's eglretrace links no GL library: it opens libEGL at run
+/* The GL function a preloaded fault library passes a call on to, or calls
+ * itself. In a program linked with libGL that is the next definition after
+ * the library itself. apitrace's eglretrace links no GL library: it opens libEGL at run
  * time and looks every GL function up by name, first in the process's
  * global scope (where it finds the preloaded one) and then through
  * eglGetProcAddress, so the real function is found the same way. */
