@@ -20,8 +20,11 @@ piglit python3-junitparser python3-packaging python3-requests python3-yaml pytho
 python3-numpy"
 
 # What judging a trace pack needs, with no build: Mesa's EGL and drivers,
-# apitrace's replayer, piglit (its glinfo and its runner) and ImageMagick.
-REPLAY_PACKAGES="python3 libegl-mesa0 libgl1-mesa-dri apitrace piglit imagemagick"
+# apitrace's replayer, piglit (its glinfo and its runner), ImageMagick, and
+# what the report imports: numpy for the expected pictures, Pillow to write
+# them and jinja2 for the pages.
+REPLAY_PACKAGES="python3 libegl-mesa0 libgl1-mesa-dri apitrace piglit imagemagick
+python3-numpy python3-pil python3-jinja2"
 
 # install_packages [PACKAGES]: installs those missing of PACKAGES (default:
 # everything the suite needs).
