@@ -369,6 +369,7 @@ def replayed(report, directory, trace, renderer, texels):
         trace.error = str(error)
         return trace, renderer, error
     image = images.load(os.path.join(report.out, kept))
+    pictures.add_thumbnail(os.path.join(report.out, kept))
     trace.checksums[renderer.name] = checksum
     trace.pictures[renderer.name] = kept
     trace.verdicts[renderer.name] = judge.judge(state.program, state.settings, image,

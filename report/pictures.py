@@ -1,8 +1,9 @@
 """The report's image work: the pictures with their thumbnails, difference
 images between renderers, the reduced reference images and the contact
 sheet by ImageMagick; a verdict's expected picture and mismatch mask, with
-their thumbnails, by Pillow, straight from their arrays. Pixel counts are
-taken here from the decoded pixels."""
+their thumbnails, by Pillow, straight from their arrays, and the thumbnail
+of a picture another program wrote (a replayer's). Pixel counts are taken
+here from the decoded pixels."""
 
 import os
 import subprocess
@@ -42,6 +43,21 @@ def save(image, path):
     return path
 
 
+def write_thumbnail(picture, path):
+    """Writes the thumbnail of a picture (a PIL image, changed in place)
+    whose full picture is at path: block means, never enlarged, as
+    convert's -scale THUMBNAIL makes them."""
+    picture.thumbnail((THUMBNAIL_SIDE, THUMBNAIL_SIDE), Image.Resampling.BOX,
+                      reducing_gap=None)
+    picture.save(thumbnail_path(path), compress_level=1)
+
+
+def add_thumbnail(path):
+    """The thumbnail of the picture file at path, beside it."""
+    with Image.open(path) as picture:
+        write_thumbnail(picture.convert("RGB"), path)
+
+
 def differing(a, b, tol):
     """Pixels whose channels differ by more than tol; None if the sizes differ."""
     if (a.width, a.height) != (b.width, b.height):
@@ -69,10 +85,7 @@ def save_verdict(verdict, stem):
             # Fast compression: these are written for every state on every
             # renderer, while the next state is being driven.
             picture.save(paths[kind], compress_level=1)
-            # Block means, never enlarged, as convert's -scale THUMBNAIL.
-            picture.thumbnail((THUMBNAIL_SIDE, THUMBNAIL_SIDE), Image.Resampling.BOX,
-                              reducing_gap=None)
-            picture.save(thumbnail_path(paths[kind]), compress_level=1)
+            write_thumbnail(picture, paths[kind])
     return paths
 
 

@@ -18,6 +18,7 @@ from expected import judge, probes
 from progdriver import images
 from progdriver.programs import describe_status
 
+from .. import pictures
 from ..outcome import CRASH, TIMEOUT, Outcome, detail
 
 RETRACE = "eglretrace"
@@ -79,15 +80,23 @@ def replay(pack, entry, env, picture_path, timeout):
     return outcome
 
 
-def judged(pack, entry, env, picture_path, timeout, texels, tol=TOLERANCE):
+def judged(pack, entry, env, picture_path, timeout, texels, tol=TOLERANCE, out=None):
     """Replays a trace and judges its last frame with the state's model: the
-    final Outcome (PASS or FAIL with the verdict's probes, else CRASH or
-    TIMEOUT)."""
+    final Outcome (PASS or FAIL with the verdict's probes and pixel counts,
+    else CRASH or TIMEOUT). With out, the report directory, the frame gets
+    its thumbnail and the verdict's expected picture and mismatch mask are
+    kept beside it, as a window run keeps them, in the outcome's pictures."""
     outcome = replay(pack, entry, env, picture_path, timeout)
     if outcome.status is None:
         verdict = judge.judge(entry.program, entry.settings, images.load(picture_path),
                               entry.frames, tol, texels)
         outcome.status, outcome.note = verdict.status, verdict.note
         outcome.probes, outcome.checked = list(verdict.probes), verdict.checked
+        outcome.judged, outcome.differing = verdict.judged, verdict.differing
+        outcome.worst = verdict.worst
+        if out is not None:
+            pictures.add_thumbnail(picture_path)
+            made = pictures.save_verdict(verdict, os.path.splitext(picture_path)[0])
+            outcome.pictures = {kind: os.path.relpath(path, out) for kind, path in made.items()}
         outcome.end = time.time()
     return outcome

@@ -63,7 +63,7 @@ def run(report, pack, lists, log):
         if os.path.exists(os.path.join(report.out, picture)):
             os.remove(os.path.join(report.out, picture))
         outcome = retrace.judged(pack, entry, renderer.env, os.path.join(report.out, picture),
-                                 options.timeout, texels, report.tolerance)
+                                 options.timeout, texels, report.tolerance, report.out)
         outcome.command = command_text(pack, entry, renderer.env)
         if os.path.exists(os.path.join(report.out, picture)):
             report.pictures[(renderer.name, entry.id)] = (picture, entry.frames)
