@@ -7,7 +7,6 @@ matrix with the real statuses, views that list exactly the failing and the
 changed results, and a block per state, open where it failed, whose links
 all lead to files of the report, its pictures shown as thumbnails."""
 
-import html.parser
 import json
 import os
 import shutil
@@ -17,6 +16,7 @@ import unittest
 import urllib.parse
 
 import harness as h
+from pagetree import Tree
 from test_report import report_command
 
 CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
@@ -29,63 +29,6 @@ BROKEN = {"vorntest5/start": "pass", "vorntest5/m07-fog-linear": "fail",
 # The baseline's broken renderer: the flat state passed, fendrik failed.
 BEFORE = {"vorntest5/start": "pass", "vorntest5/m07-fog-linear": "fail",
           "vorntest5/m15-shade-flat": "pass", "fendrik/start": "fail"}
-VOID = {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source",
-        "track", "wbr"}
-
-
-class Element:
-    def __init__(self, tag, attrs, parent):
-        self.tag, self.attrs, self.parent = tag, dict(attrs), parent
-        self.children, self.text = [], ""
-
-    def all(self, tag=None, cls=None):
-        """Every element below this one, in document order, of a tag and
-        with a class where given."""
-        for child in self.children:
-            if (tag is None or child.tag == tag) and (
-                    cls is None or cls in child.attrs.get("class", "").split()):
-                yield child
-            yield from child.all(tag, cls)
-
-    def content(self):
-        return (self.text + "".join(c.content() for c in self.children)).strip()
-
-    def hidden(self):
-        node = self
-        while node is not None:
-            if "hidden" in node.attrs:
-                return True
-            node = node.parent
-        return False
-
-
-class Tree(html.parser.HTMLParser):
-    """The DOM Chromium serialised, as a tree of Elements (the standard
-    library's HTML tokenizer; the serialisation closes every element that
-    is not void)."""
-
-    def __init__(self, text):
-        super().__init__()
-        self.root = self.node = Element("#document", {}, None)
-        self.feed(text)
-
-    def handle_starttag(self, tag, attrs):
-        element = Element(tag, attrs, self.node)
-        self.node.children.append(element)
-        if tag not in VOID:
-            self.node = element
-
-    def handle_endtag(self, tag):
-        node = self.node
-        while node is not self.root and node.tag != tag:
-            node = node.parent
-        if node is not self.root:
-            self.node = node.parent
-
-    def handle_data(self, data):
-        self.node.text += data
-
-
 def dom(path, query=""):
     """The DOM of a page of the report once Chromium has loaded it from
     file:// and run its script."""

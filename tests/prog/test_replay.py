@@ -5,8 +5,9 @@ piglit running the pack's own profile. Faults preloaded into the replayer
 through a named renderer's environment (a wrong fog colour, a crash in flat
 shading, a hang in lighting) give their statuses, and a fails list made
 from them gates the run as Mesa's CI runners do: exit 0 when every result
-is as listed, unexpected passes on the clean renderer. A fault that breaks
-every other process is a flake with one retry, in a replay and in a
+is as listed, unexpected passes on the clean renderer; the page colours
+each result by its class and lists what fails the run first. A fault that
+breaks every other process is a flake with one retry, in a replay and in a
 window run alike. Unit tests of the list parsers close the file."""
 
 import csv
@@ -19,6 +20,7 @@ import tempfile
 import unittest
 
 import harness as h
+import pagetree
 from report import expectations as ex
 from test_report import LINE, ROOT, report_command
 
@@ -56,6 +58,12 @@ def replay(pack, name, *options):
         lines = f.read().splitlines()
     statuses = {(m.group(2), m.group(3)): m.group(1) for m in map(LINE.match, lines) if m}
     return result.returncode, statuses, lines, out
+
+
+def cells(out):
+    """{state id: [the classes of each renderer's cell]} of a report's
+    results matrix."""
+    return pagetree.matrix_classes(pagetree.read(os.path.join(out, "index.html")))
 
 
 def csv_rows(out, name):
@@ -105,6 +113,11 @@ class DriverCI(unittest.TestCase):
         self.assertEqual(found, {(r, s): "PASS" for r in ("llvmpipe", "softpipe")
                                  for s in RECORDED})
         self.assertIn("regressions: 0", lines)
+        # Each replayed frame is kept as a window run's capture is: with
+        # the verdict's expected picture and mask, each beside a thumbnail.
+        stem = os.path.join(out, "softpipe", "vorntest5", "start")
+        for kind in ("", "-expected", "-mask"):
+            self.assertTrue(os.path.isfile(stem + kind + ".thumb.png"), kind)
         for renderer in ("llvmpipe", "softpipe"):
             console = subprocess.run(["piglit", "summary", "console",
                                       os.path.join(out, "piglit", renderer)],
@@ -159,6 +172,11 @@ class DriverCI(unittest.TestCase):
         self.assertEqual(results, {"vorn@" + s.replace("/", "@"): (
             "ExpectedFail" if s in self.expected_fails else "Skip" if s.startswith("quenby")
             else "Pass") for s in RECORDED})
+        # The page marks each result with its class, but a pass as expected.
+        broken = {state: classes[0] for state, classes in cells(out).items()}
+        self.assertIn("k-skip", broken["quenby/start"])
+        self.assertIn("k-expected-fail", broken["vorntest5/m07-fog-linear"])
+        self.assertEqual([c for c in broken["fendrik/start"] if c.startswith("k-")], [])
         # The clean renderer beside the broken one, with a list that has
         # lost the fog line: one regression, and the clean renderer's
         # unexpected passes, listed after it.
@@ -178,6 +196,25 @@ class DriverCI(unittest.TestCase):
                                       ["UNEXPECTED", "PASS", "llvmpipe"]])
         self.assertLess(lines.index(next(l for l in lines if l.startswith("  UNEXPECTED"))),
                         lines.index(next(l for l in lines if LINE.match(l))))
+        # The page too: its cells by class, and before its matrix what
+        # fails the run, the regression first, each row linking to its
+        # state's block.
+        page = pagetree.read(os.path.join(out, "index.html"))
+        matrix = pagetree.matrix_classes(page)
+        self.assertIn("k-regression", matrix["vorntest5/m07-fog-linear"][1])
+        self.assertIn("k-unexpected-pass", matrix["vorntest5/m15-shade-flat"][0])
+        self.assertIn("k-expected-fail", matrix["vorntest5/m15-shade-flat"][1])
+        table = next(page.all("table", "expectations"))
+        rows = [[td.content() for td in tr.all("td")] for tr in table.all("tr")][1:]
+        self.assertEqual([row[:3] for row in rows], [
+            ["regression", "broken", "vorntest5/m07-fog-linear"],
+            ["unexpected pass", "llvmpipe", "vorntest5/m05-lighting-on"],
+            ["unexpected pass", "llvmpipe", "vorntest5/m15-shade-flat"]])
+        self.assertEqual([a.attrs["href"] for a in table.all("a")],
+                         ["vorntest5.html#m07-fog-linear", "vorntest5.html#m05-lighting-on",
+                          "vorntest5.html#m15-shade-flat"])
+        self.assertLess(list(page.all()).index(table),
+                        list(page.all()).index(next(page.all("table", "matrix"))))
 
     def flaky_run(self, kind, counter):
         """vorntest5's linear fog state in a replay or a window run, under
@@ -202,6 +239,7 @@ class DriverCI(unittest.TestCase):
                 self.assertEqual(csv_rows(out, "failures.csv"), [])
                 self.assertEqual(csv_rows(out, "results.csv")[0][:2],
                                  ("vorn@vorntest5@m07-fog-linear", "Flake"))
+                self.assertIn("k-flake", cells(out)["vorntest5/m07-fog-linear"][0])
                 with open(counter) as f:
                     self.assertEqual(f.read().strip(), "2")     # failed, then passed
 
