@@ -3,8 +3,8 @@ one state of one program, judged as the renderer report judges it, as a
 piglit test. It runs on a private virtual X server of its own, so that
 tests may run side by side, with the renderer the environment selects
 (GALLIUM_DRIVER=softpipe, say); libraries in LD_PRELOAD are preloaded into
-the program. It prints the verdict's note and its failing probes on standard output, and
-last piglit's result line, PIGLIT: {"result": ...}: pass, fail, crash,
+the program. It prints the verdict's note and its worst differing pixels on
+standard output, and last piglit's result line, PIGLIT: {"result": ...}: pass, fail, crash,
 timeout or skip; what is known of a crash or a hang, and the program's own
 standard error, go to standard error. The exit
 status is 1 for fail and 0 otherwise, as piglit's own tests do, so that

@@ -1,13 +1,13 @@
 """The report's results as a JUnit XML file, which CI systems show as test
 reports: one testsuite per renderer, one testcase per state (classname the
-program, name the state); a failed picture is a <failure> with its failing
-probes, a crash or a timeout an <error>, a skip <skipped>."""
+program, name the state); a failed picture is a <failure> with its worst
+differing pixels, a crash or a timeout an <error>, a skip <skipped>."""
 
 import re
 import xml.etree.ElementTree as ET
 
 from ..outcome import CRASH, FAIL, SKIP, TIMEOUT
-from .piglit import probe_lines
+from .piglit import differing_lines
 
 # XML 1.0 has no place for most control characters, which a program's
 # standard error may hold.
@@ -23,7 +23,7 @@ def testcase(program, state_name, outcome):
                       time="%.3f" % outcome.seconds())
     if outcome.status == FAIL:
         ET.SubElement(case, "failure", message=text(outcome.note), type="fail").text = \
-            text("\n".join(probe_lines(outcome)))
+            text("\n".join(differing_lines(outcome)))
     elif outcome.status in (CRASH, TIMEOUT):
         ET.SubElement(case, "error", message=text(outcome.note),
                       type=outcome.status.lower()).text = text(outcome.detail)

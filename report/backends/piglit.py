@@ -34,7 +34,7 @@ def environment_text(env):
     return " ".join('%s="%s"' % item for item in sorted(env.items()))
 
 
-def probe_lines(outcome):
+def differing_lines(outcome):
     return ["pixel %s expected %s observed %s" % (pixel, colour(expected), colour(observed))
             for pixel, expected, observed, _ in outcome.failures()]
 
@@ -44,12 +44,12 @@ def colour(value):
 
 
 def out_text(outcome):
-    """The note, the failing probes, what else a result carries (its frame
+    """The note, the worst differing pixels, what else a result carries (its frame
     rate), then what the program printed."""
     lines = [outcome.note]
-    failing = probe_lines(outcome)
+    failing = differing_lines(outcome)
     if failing:
-        lines += ["failing probes:"] + failing
+        lines += ["worst differing pixels:"] + failing
     lines += ["%s: %s" % item for item in outcome.extra.items()]
     if outcome.out:
         lines += ["program output:", outcome.out.rstrip("\n")]

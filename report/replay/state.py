@@ -4,7 +4,7 @@ judged, as scripts/report --replay judges it, as a piglit test: the command
 of every test in a pack's profile. No display, X server or build is used;
 the renderer is the one the environment selects (GALLIUM_DRIVER=softpipe,
 say), and libraries in LD_PRELOAD are preloaded into the replayer. It prints
-the verdict's note and failing probes, and last piglit's result line,
+the verdict's note and worst differing pixels, and last piglit's result line,
 PIGLIT: {"result": ...}: pass, fail, crash or timeout; what is known of a
 crash or a hang goes to standard error. The exit status is 1 for fail and 0
 otherwise, as piglit's own tests do; 2 for a usage error (no such pack or

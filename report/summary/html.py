@@ -209,8 +209,8 @@ def figure(report, state, renderer, first, kind, trace):
 
 def numbers(outcome):
     """Where the picture was judged pixel by pixel, the pixels judged, those
-    outside the band and the largest distance from it (the note gives the
-    probes)."""
+    outside the band and the largest distance from it (the examples follow
+    them)."""
     parts = []
     judged = getattr(outcome, "judged", None)
     if judged is not None:

@@ -2,7 +2,7 @@
 against the expectation lists (the unexpected ones first: regressions, then
 unexpected passes), the comparison with a baseline (regressions first), a
 status line per state and renderer with
-the first failing probes or the crash, the renderer differences, the
+the first differing pixels or the crash, the renderer differences, the
 frame-rate and instruction tables, the breakdown by status and last the
 line "N passed, N failed" (crash and timeout count as failed). The page
 shares its counts and table rows."""
