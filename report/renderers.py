@@ -79,8 +79,20 @@ def choose(driver, named, wanted, fast):
     kept, with info None: its states are skipped."""
     found = [r for r in detect(driver) if r.name not in dict(named)]
     found += [Renderer(name, env, renderer_info(driver, env)) for name, env in named]
+    return wanted_of(found, wanted_names(named, wanted, fast), "no renderer could make a GL context")
+
+
+def wanted_names(named, wanted, fast):
+    """The renderer names asked for: wanted, or in the fast mode llvmpipe
+    and the named ones; None for every one at hand."""
     if wanted is None and fast:
-        wanted = ["llvmpipe"] + [name for name, _ in named]
+        return ["llvmpipe"] + [name for name, _ in named]
+    return wanted
+
+
+def wanted_of(found, wanted, none_text):
+    """The renderers found that are wanted (all where wanted is None); a
+    wanted one not found, or none at all, is an error."""
     if wanted is not None:
         missing = [n for n in wanted if n not in [r.name for r in found]]
         if missing:
@@ -88,5 +100,5 @@ def choose(driver, named, wanted, fast):
                                 % (", ".join(missing), ", ".join(r.name for r in found)))
         found = [r for r in found if r.name in wanted]
     if not found:
-        raise RendererError("no renderer could make a GL context")
+        raise RendererError(none_text)
     return found

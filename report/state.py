@@ -12,7 +12,6 @@ piglit keeps the result the line gives; 2 for a usage error. piglit adds
 -auto and -fbo to a test's command; they are ignored."""
 
 import argparse
-import json
 import os
 import sys
 
@@ -24,7 +23,7 @@ from . import drive
 from .backends import piglit
 from . import states as st
 from .options import ROOT
-from .outcome import FAIL, Outcome
+from .outcome import Outcome
 
 PIGLIT_FLAGS = ("-auto", "-fbo")
 
@@ -75,10 +74,7 @@ def main(argv=None):
               file=sys.stderr)
         return 2
     outcome = run(options)
-    sys.stdout.write(piglit.out_text(outcome))
-    sys.stderr.write(piglit.err_text(outcome))
-    print("PIGLIT: " + json.dumps({"result": piglit.TO_PIGLIT[outcome.status]}), flush=True)
-    return 1 if outcome.status == FAIL else 0
+    return piglit.print_result(outcome)
 
 
 if __name__ == "__main__":

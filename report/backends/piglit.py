@@ -7,6 +7,7 @@ the reading of such a directory back, for baselines."""
 import json
 import os
 import platform
+import sys
 import time
 
 from ..outcome import CRASH, FAIL, PASS, SKIP, TIMEOUT
@@ -58,6 +59,17 @@ def out_text(outcome):
 
 def err_text(outcome):
     return (outcome.detail + "\n" if outcome.detail else "") + outcome.err
+
+
+def print_result(outcome):
+    """A piglit test's own output for one state: the result's text on
+    standard output, what is known of a crash or hang on standard error,
+    and last the result line piglit reads. Returns the exit status, 1 for a
+    failed picture."""
+    sys.stdout.write(out_text(outcome))
+    sys.stderr.write(err_text(outcome))
+    print("PIGLIT: " + json.dumps({"result": TO_PIGLIT[outcome.status]}), flush=True)
+    return 1 if outcome.status == FAIL else 0
 
 
 def test_result(outcome, env):

@@ -15,7 +15,7 @@ import re
 import subprocess
 
 from .. import renderers as rd
-from ..renderers import Renderer, RendererError
+from ..renderers import Renderer, RendererError, wanted_names, wanted_of
 from .retrace import BITS, environment
 
 GALLIUM_CANDIDATES = rd.GALLIUM_CANDIDATES
@@ -60,8 +60,7 @@ def choose(named, wanted, fast):
     detected ones (those in wanted, or llvmpipe alone in the fast mode) and
     every named one, which replaces a detected one of its name. Only the
     drivers asked for are tried."""
-    if wanted is None and fast:
-        wanted = ["llvmpipe"] + [name for name, _ in named]
+    wanted = wanted_names(named, wanted, fast)
     names = [g for g in GALLIUM_CANDIDATES
              if g not in dict(named) and (wanted is None or g in wanted)]
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
@@ -72,12 +71,5 @@ def choose(named, wanted, fast):
                 found.append(Renderer("default", {}, default))
         found += list(pool.map(lambda item: Renderer(item[0], item[1], renderer_info(item[1])),
                                named))
-    if wanted is not None:
-        missing = [n for n in wanted if n not in [r.name for r in found]]
-        if missing:
-            raise RendererError("renderer not at hand: %s (found: %s)"
-                                % (", ".join(missing), ", ".join(r.name for r in found)))
-        found = [r for r in found if r.name in wanted]
-    if not found:
-        raise RendererError("no renderer could make a GL context on the surfaceless platform")
-    return found
+    return wanted_of(found, wanted,
+                     "no renderer could make a GL context on the surfaceless platform")

@@ -11,14 +11,12 @@ otherwise, as piglit's own tests do; 2 for a usage error (no such pack or
 trace). piglit adds -auto and -fbo to a test's command; they are ignored."""
 
 import argparse
-import json
 import os
 import sys
 import tempfile
 import shutil
 
 from ..backends import piglit
-from ..outcome import FAIL
 from ..state import PIGLIT_FLAGS
 from . import retrace
 from .pack import PackError, load
@@ -53,10 +51,7 @@ def main(argv=None):
                                  options.timeout, pack.texels())
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
-    sys.stdout.write(piglit.out_text(outcome))
-    sys.stderr.write(piglit.err_text(outcome))
-    print("PIGLIT: " + json.dumps({"result": piglit.TO_PIGLIT[outcome.status]}), flush=True)
-    return 1 if outcome.status == FAIL else 0
+    return piglit.print_result(outcome)
 
 
 if __name__ == "__main__":
