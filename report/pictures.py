@@ -8,6 +8,7 @@ here from the decoded pixels."""
 import os
 import subprocess
 
+import numpy as np
 from PIL import Image
 
 from progdriver.images import CONVERT
@@ -64,13 +65,9 @@ def differing(a, b, tol):
         return None
     if a.data == b.data:
         return 0
-    count = 0
-    da, db = a.data, b.data
-    for i in range(0, len(da), 3):
-        if abs(da[i] - db[i]) > tol or abs(da[i + 1] - db[i + 1]) > tol \
-                or abs(da[i + 2] - db[i + 2]) > tol:
-            count += 1
-    return count
+    da = np.frombuffer(a.data, np.uint8).reshape(-1, 3).astype(np.int16)
+    db = np.frombuffer(b.data, np.uint8).reshape(-1, 3).astype(np.int16)
+    return int((np.abs(da - db) > tol).any(axis=1).sum())
 
 
 def save_verdict(verdict, stem):
