@@ -298,7 +298,7 @@ def kept_pictures(report, renderer, record, texels):
     report.pictures[(renderer.name, state.id)] = (name + ".png", record.count)
     verdict = judge.judge(state.program, state.settings, record.image, record.count,
                           report.tolerance, texels)
-    made = pictures.save_verdict(verdict, os.path.join(report.out, name))
+    made = pictures.save_verdict(verdict, report.out, name)
     return verdict, {kind: os.path.relpath(path, report.out) for kind, path in made.items()}
 
 

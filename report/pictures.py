@@ -7,6 +7,7 @@ here from the decoded pixels."""
 
 import os
 import subprocess
+import threading
 
 import numpy as np
 from PIL import Image
@@ -70,20 +71,37 @@ def differing(a, b, tol):
     return int((np.abs(da - db) > tol).any(axis=1).sum())
 
 
-def save_verdict(verdict, stem):
-    """The verdict's expected picture and mismatch mask as stem-expected.png
-    and stem-mask.png, each with its thumbnail beside it as save() makes
-    them; returns their paths by kind, none for a verdict without them."""
+def save_verdict(verdict, out, name):
+    """The verdict on the picture out/name.png (name is renderer/program/
+    state): its mismatch mask as out/name-mask.png, and the model's expected
+    picture, which depends on the state and the window's size alone, once
+    for every renderer as out/expected/program/state-WxH.png; each with its
+    thumbnail beside it as save() makes them. Returns their paths by kind,
+    none for a verdict without them."""
     paths = {}
-    for kind, array in (("expected", verdict.expected), ("mask", verdict.mask)):
-        if array is not None:
-            paths[kind] = "%s-%s.png" % (stem, kind)
-            picture = Image.fromarray(array)
-            # Fast compression: these are written for every state on every
-            # renderer, while the next state is being driven.
-            picture.save(paths[kind], compress_level=1)
-            write_thumbnail(picture, paths[kind])
+    if verdict.mask is not None:
+        paths["mask"] = os.path.join(out, name + "-mask.png")
+        write_array(verdict.mask, paths["mask"])
+    if verdict.expected is not None:
+        height, width = verdict.expected.shape[:2]
+        state = name.split("/", 1)[1]
+        paths["expected"] = os.path.join(out, "expected", "%s-%dx%d.png" % (state, width, height))
+        if not os.path.exists(paths["expected"]):
+            write_array(verdict.expected, paths["expected"])
     return paths
+
+
+def write_array(array, path):
+    """An RGB array as a PNG at path, with its thumbnail; the file appears
+    whole, as replays side by side may write the same expected picture."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    picture = Image.fromarray(array)
+    partial = "%s.%d.part" % (path, threading.get_ident())
+    # Fast compression: these are written for every state on every
+    # renderer, while the next state is being driven.
+    picture.save(partial, format="PNG", compress_level=1)
+    write_thumbnail(picture, path)
+    os.replace(partial, path)
 
 
 def differing_text(count):

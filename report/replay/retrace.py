@@ -96,7 +96,8 @@ def judged(pack, entry, env, picture_path, timeout, texels, tol=TOLERANCE, out=N
         outcome.worst = verdict.worst
         if out is not None:
             pictures.add_thumbnail(picture_path)
-            made = pictures.save_verdict(verdict, os.path.splitext(picture_path)[0])
+            name = os.path.splitext(os.path.relpath(picture_path, out))[0]
+            made = pictures.save_verdict(verdict, out, name)
             outcome.pictures = {kind: os.path.relpath(path, out) for kind, path in made.items()}
         outcome.end = time.time()
     return outcome

@@ -39,8 +39,9 @@ TEMPLATES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "templates"
 STYLESHEET = "report.css"
 VIEWS = ("problems", "changes", "all")
 # Failing examples shown per result: enough to see the pattern, few enough
-# that a block stays short.
-EXAMPLES = 24
+# that a block stays short and a page of many failing renderers light (the
+# summary and the piglit results keep the verdict's 24).
+EXAMPLES = 8
 # Statuses in the order their counts are given; a group of states takes the
 # colour of its worst.
 ORDER = (PASS, FAIL, CRASH, TIMEOUT, SKIP)
@@ -166,13 +167,16 @@ def view_counts(groups):
     return [(view, sum(view == "all" or view in r["views"] for r in rows)) for view in VIEWS]
 
 
-def figure(report, state, renderer, first, kind, trace):
+def figure(report, state, renderer, first, kind, trace, shown):
     """One renderer's part of a state's block: its pictures, the verdict's
-    note, numbers and failing examples, and for a crash or a hang what is
-    known of it and the command that runs the state again."""
+    note (with its counts) and failing examples, and for a crash or a hang
+    what is known of it and the command that runs the state again. The
+    model's expected picture, the same for every renderer whose window has
+    the same size, is shown where it first appears in the block (shown holds
+    those already shown)."""
     outcome = report.outcomes.get((renderer, state.id))
     part = {"renderer": renderer, "cell": Cell(outcome, kind), "shots": [],
-            "note": "not run", "difference": "", "numbers": "", "examples": [], "more": 0,
+            "note": "not run", "difference": "", "examples": [], "more": 0,
             "detail": "", "command": ""}
     if outcome is None:
         return part
@@ -182,7 +186,8 @@ def figure(report, state, renderer, first, kind, trace):
         shots.append(Picture(report.out, captured[0], "capture"))
     made = getattr(outcome, "pictures", None) or {}
     for key, caption in (("expected", "expected"), ("mask", "mismatch mask")):
-        if made.get(key):
+        if made.get(key) and made[key] not in shown:
+            shown.add(made[key])
             shots.append(Picture(report.out, made[key], caption))
     if renderer != first and (renderer, state.id) in report.differences:
         count, diff = report.differences[(renderer, state.id)]
@@ -197,7 +202,7 @@ def figure(report, state, renderer, first, kind, trace):
             verdict.status.lower(), difference_note(trace, renderer))))
     failures = outcome.failures()
     part.update(
-        note=outcome.note, numbers=numbers(outcome),
+        note=outcome.note,
         examples=[(str(pixel), colour(expected), colour(observed))
                   for pixel, expected, observed, _ in failures[:EXAMPLES]],
         more=max(0, len(failures) - EXAMPLES),
@@ -207,23 +212,6 @@ def figure(report, state, renderer, first, kind, trace):
     return part
 
 
-def numbers(outcome):
-    """Where the picture was judged pixel by pixel, the pixels judged, those
-    outside the band and the largest distance from it (the examples follow
-    them)."""
-    parts = []
-    judged = getattr(outcome, "judged", None)
-    if judged is not None:
-        parts.append("%d pixels judged" % judged)
-    differing = getattr(outcome, "differing", None)
-    if differing is not None:
-        parts.append("%d outside the band" % differing)
-    worst = getattr(outcome, "worst", None)
-    if worst is not None:
-        parts.append("worst %d off" % worst)
-    return ", ".join(parts)
-
-
 def blocks(report, program, states, kinds):
     """A block per state of a program: open where the state failed on some
     renderer."""
@@ -231,7 +219,9 @@ def blocks(report, program, states, kinds):
     found = []
     for state in states:
         trace = next((t for t in report.traces if t.state.id == state.id), None)
-        figures = [figure(report, state, r.name, first, kinds.get((r.name, state.id)), trace)
+        shown = set()
+        figures = [figure(report, state, r.name, first, kinds.get((r.name, state.id)), trace,
+                          shown)
                    for r in report.renderers]
         tally = collections.Counter(f["cell"].status for f in figures)
         reference = None

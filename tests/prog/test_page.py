@@ -169,11 +169,15 @@ class PageInABrowser(unittest.TestCase):
         self.assertTrue(1 < len(rows) <= 25, len(rows))
         self.assertIn("killed by SIGSEGV", next(blocks["vorntest5/m15-shade-flat"].all("pre"))
                       .content())
-        # The broken fog's capture, expected picture and mismatch mask are
-        # each a thumbnail linking to its full picture, a small file beside
-        # it.
+        # The broken fog's capture and mismatch mask, and the model's
+        # expected picture, shown once for the renderers' windows of one
+        # size, are each a thumbnail linking to its full picture, a small
+        # file beside it.
         part = next(f for f in fog.all("figure") if renderer_of(f) == "broken")
         shots = {a.content(): a for a in part.all("a")}
+        expected = [a for a in fog.all("a") if a.content() == "expected"]
+        self.assertEqual(len(expected), 1)
+        shots["expected"] = expected[0]
         for caption in ("capture", "expected", "mismatch mask"):
             with self.subTest(caption=caption):
                 full = shots[caption].attrs["href"]

@@ -76,7 +76,7 @@ class PartialFaults(unittest.TestCase):
 
     def test_expected_picture_and_mask_beside_each_capture(self):
         state = "vorntest5/start"
-        expected = picture(self.out, "llvmpipe", state, "-expected")
+        expected = picture(self.out, "expected", state, "-600x600")
         clean = picture(self.out, "llvmpipe", state)
         clean_mask = picture(self.out, "llvmpipe", state, "-mask")
         faulty_mask = picture(self.out, "nearest", state, "-mask")
