@@ -41,7 +41,7 @@ VIEWS = ("problems", "changes", "all")
 # Failing examples shown per result: enough to see the pattern, few enough
 # that a block stays short and a page of many failing renderers light (the
 # summary and the piglit results keep the verdict's 24).
-EXAMPLES = 8
+EXAMPLES = 6
 # Statuses in the order their counts are given; a group of states takes the
 # colour of its worst.
 ORDER = (PASS, FAIL, CRASH, TIMEOUT, SKIP)
