@@ -154,7 +154,7 @@ class PageInABrowser(unittest.TestCase):
                 self.assertEqual(len(list(block.all("figure"))), len(RENDERERS)
                                  + (state.split("/")[0] != "quenby"))
                 targets = [a.attrs["href"] for a in block.all("a")] + \
-                    [img.attrs["src"] for img in block.all("img")]
+                    [img.attrs["data-src"] for img in block.all("img")]
                 # A capture (thumbnail and picture) on every renderer but
                 # the one that crashed, and the kept reference.
                 pictures = len(RENDERERS) - (state == "vorntest5/m15-shade-flat")
@@ -181,7 +181,7 @@ class PageInABrowser(unittest.TestCase):
         for caption in ("capture", "expected", "mismatch mask"):
             with self.subTest(caption=caption):
                 full = shots[caption].attrs["href"]
-                thumb = next(shots[caption].all("img")).attrs["src"]
+                thumb = next(shots[caption].all("img")).attrs["data-src"]
                 self.assertEqual(thumb, full[:-len(".png")] + ".thumb.png")
                 self.assertLess(os.path.getsize(os.path.join(self.out, thumb)),
                                 os.path.getsize(os.path.join(self.out, full)) / 2)
