@@ -4,18 +4,15 @@ pixel a band, the least and the greatest value of each channel on the
 
 A picture is built up as the program draws it: the clear colour first,
 then each mesh over what lies beneath, each pixel taking the band its
-fragments may have. A pixel is left unjudged where OpenGL leaves the result
-open:
+fragments may have. Where OpenGL leaves the result open between two outcomes, the band spans
+both and the pixel is still judged:
 - on a mesh's outline, where the rasterisation rules decide coverage (see
-  raster.EDGE_MARGIN): the band there spans both outcomes, for the
-  expected picture, but no verdict is given;
-- where a texture is sampled across its wrap seam (texels.on_seam), where
-  GL_REPEAT blends in the texture's opposite border: softpipe writes
-  colours there that no sample near the pixel's texture coordinates gives
-  (along the edges of vorntest5's quad, by up to 193 steps);
+  raster.EDGE_MARGIN): the pixel holds what lies beneath or the mesh's
+  colour;
 - on the fringe of a smoothed point, whose coverage each renderer works
-  out its own way (the starfield);
-- wherever a blended fragment lands on a pixel that is itself unjudged.
+  out its own way (the starfield): the point's colour or what lies beneath.
+The judged flag is for a result that OpenGL leaves open with no such
+bound; none of the suite's pictures has one, so every pixel is judged.
 A picture is compared pixel by pixel: a judged pixel whose channel lies
 further outside its band than the tolerance differs."""
 
@@ -50,31 +47,24 @@ class Band:
         """Draws a mesh over the band. shade(triangle, weights, under) gives
         the band (lo, hi), arrays (n, 3), of the colour written at n pixels
         of the triangle with those vertex weights, where under = (lo, hi) is
-        the band of what lies beneath them, and which of those pixels are
-        open (an array (n,) of bools, or None for none)."""
+        the band of what lies beneath them."""
         shape = self.lo.shape
         lo = np.full(shape, np.inf, np.float32)
         hi = np.full(shape, -np.inf, np.float32)
         inside = np.zeros(shape[:2], bool)
-        open_ = np.zeros(shape[:2], bool)
         for tri, box, mask, centre_inside, weights in raster.fragments(mesh, self.window,
                                                                        margin):
-            tri_lo, tri_hi, tri_open = shade(tri, weights,
-                                             (self.lo[box][mask], self.hi[box][mask]))
+            tri_lo, tri_hi = shade(tri, weights, (self.lo[box][mask], self.hi[box][mask]))
             # Near an edge that two triangles share, either one may own the
             # pixel: its band spans both.
             box_lo, box_hi, box_inside = lo[box], hi[box], inside[box]
             box_lo[mask] = np.minimum(box_lo[mask], tri_lo)
             box_hi[mask] = np.maximum(box_hi[mask], tri_hi)
             box_inside[mask] |= centre_inside
-            if tri_open is not None:
-                box_open = open_[box]
-                box_open[mask] |= tri_open
         edge = raster.near_outline(mesh, self.window, margin)
         covered = inside & ~edge
         self.lo[covered], self.hi[covered] = lo[covered], hi[covered]
         self.drawn |= covered
-        self.judged[covered & open_] = False
         reached = edge & np.isfinite(lo[..., 0])
         self.either(reached, lo[reached], hi[reached])
 
@@ -87,12 +77,12 @@ class Band:
 
     def either(self, mask, lo, hi=None, box=WHOLE):
         """Pixels that may take the band (lo, hi) or keep their own: the band
-        spans both, and the pixels are not judged."""
+        spans both. A pixel stays judged, since either outcome lies in the
+        span, unless what it keeps was not judged."""
         hi = lo if hi is None else hi
         box_lo, box_hi = self.lo[box], self.hi[box]
         box_lo[mask] = np.minimum(box_lo[mask], lo)
         box_hi[mask] = np.maximum(box_hi[mask], hi)
-        self.judged[box][mask] = False
 
     def freeze(self):
         """The band rounded outwards to whole steps, in bytes: what a

@@ -52,8 +52,7 @@ def draw_square(picture, texture, first, last):
 
     def shade(tri, weights, under):
         st = weights @ uv[list(tri)]
-        return (*texels.sample_bounds(texture, st[:, 0], st[:, 1], TEXEL_REACH),
-                texels.on_seam(texture, st[:, 0], st[:, 1], TEXEL_REACH))
+        return texels.sample_bounds(texture, st[:, 0], st[:, 1], TEXEL_REACH)
     picture.draw(mesh, shade)
 
 

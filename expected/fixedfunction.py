@@ -199,15 +199,12 @@ def band(state, texture, width, height):
 
 def shade(scene, texture, tri, weights, under):
     """The band (lo, hi) of the colour written where the triangle tri has
-    these vertex weights, over the band under of what lies beneath, and
-    which of those pixels are open (None for none)."""
+    these vertex weights, over the band under of what lies beneath."""
     state = scene.state
     colour, alpha = vertex_colour(state, tri, weights)
     variants = [(colour, alpha)]
-    seam = None
     if state["texture"]:
         uv = weights @ np.array([scene.points[i][:2] for i in tri])
-        seam = texels.on_seam(texture, uv[:, 0], uv[:, 1], TEXEL_REACH)
         if texture.shape[2] == 3:
             # Each channel written grows or shrinks with the texel's same
             # channel alone, in every environment, and so does fog and the
@@ -228,7 +225,7 @@ def shade(scene, texture, tri, weights, under):
                    for c, a in variants for beneath in under]
     else:
         written = [c for c, _ in variants]
-    return texels.lowest(written), texels.highest(written), seam
+    return texels.lowest(written), texels.highest(written)
 
 
 def vertex_colour(state, tri, weights):

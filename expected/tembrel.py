@@ -130,8 +130,7 @@ def draw_body(picture, dial):
         st = weights @ uv[list(tri)]
         # The image is RGB and the colour white: modulate writes the texel,
         # opaque.
-        return (*texels.sample_bounds(dial, st[:, 0], st[:, 1], TEXEL_REACH),
-                texels.on_seam(dial, st[:, 0], st[:, 1], TEXEL_REACH))
+        return texels.sample_bounds(dial, st[:, 0], st[:, 1], TEXEL_REACH)
     picture.draw(mesh, shade)
 
 
@@ -152,8 +151,7 @@ def draw_hand(picture, hands, name, bearing):
         for texel in texels.bounding_samples(hands, st[:, 0], st[:, 1], TEXEL_REACH):
             alpha = texel[:, 3:4] / 255
             written += [alpha * texel[:, :3] + (1 - alpha) * beneath for beneath in under]
-        return (texels.lowest(written), texels.highest(written),
-                texels.on_seam(hands, st[:, 0], st[:, 1], TEXEL_REACH))
+        return texels.lowest(written), texels.highest(written)
     picture.draw(mesh, shade)
 
 

@@ -103,17 +103,6 @@ def sample_bounds(texture, s, t, reach):
     return lowest(samples), highest(samples)
 
 
-def on_seam(texture, s, t, reach):
-    """Whether GL_LINEAR samples within reach texels of (s, t) blend in
-    texels from across the texture's wrap seam (between its last and first
-    texel centres, on either axis), where GL_REPEAT brings in the opposite
-    border."""
-    height, width = texture.shape[:2]
-    x = np.mod(s * width - 0.5, width)
-    y = np.mod(t * height - 0.5, height)
-    return (x < reach) | (x > width - 1 - reach) | (y < reach) | (y > height - 1 - reach)
-
-
 def lowest(arrays):
     result = arrays[0].copy()
     for array in arrays[1:]:

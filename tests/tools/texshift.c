@@ -1,13 +1,15 @@
 /* Preloaded into a program under test, breaks texture addressing the way a
  * driver could: every indexed draw samples its texture half a texel off on
  * both axes, through the texture matrix, as if the texel centres were
- * misplaced. Untextured drawing and everything else pass through unchanged.
+ * misplaced; TEXSHIFT_TEXELS sets another share of a texel. Untextured
+ * drawing and everything else pass through unchanged.
  * Every GL function it calls is looked up as the one it passes on to, so
  * that it works in apitrace's replayer too (see nextgl.h). */
 #define _GNU_SOURCE
 #include <GL/gl.h>
 #include "nextgl.h"
 #include <stddef.h>
+#include <stdlib.h>
 
 static struct {
     void (*drawElements)(GLenum, GLsizei, GLenum, const void *);
@@ -32,6 +34,8 @@ static void look_up(void)
 void glDrawElements(GLenum mode, GLsizei count, GLenum type, const void *indices)
 {
     GLint width = 0, height = 0, matrixMode = GL_MODELVIEW;
+    const char *texels = getenv("TEXSHIFT_TEXELS");
+    GLfloat shift = texels != NULL ? (GLfloat)atof(texels) : 0.5f;
     if (gl.drawElements == NULL)
         look_up();
     gl.getTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
@@ -40,7 +44,7 @@ void glDrawElements(GLenum mode, GLsizei count, GLenum type, const void *indices
     gl.matrixMode(GL_TEXTURE);
     gl.loadIdentity();
     if (width > 0 && height > 0)
-        gl.translatef(0.5f / (GLfloat)width, 0.5f / (GLfloat)height, 0.0f);
+        gl.translatef(shift / (GLfloat)width, shift / (GLfloat)height, 0.0f);
     gl.matrixMode((GLenum)matrixMode);
     gl.drawElements(mode, count, type, indices);
 }
