@@ -23,14 +23,22 @@ own words for results.csv:
   skip             Skip                    not run: the skips list has it, or the
                                            renderer cannot run the program
 
+With no --fails, a renderer the suite knows a fault of is judged against
+its own list, ci/<renderer>-fails.txt (softpipe's), whenever the run may
+take it: a default run then passes on a correct Mesa, and tells when the
+fault is mended (an unexpected pass).
+
 A run with lists ends with status 0 exactly when it has no regression and no
 unexpected pass. report.expectations (an Expectations) holds every result's
 class; backends.runners writes them as the runners' CSV files, and the
 summary and the page show them, what fails the run first."""
 
+import os
 import re
 
 from .backends.piglit import test_name
+from .options import ROOT
+from .renderers import GALLIUM_CANDIDATES, wanted_names
 from .outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT, Outcome
 
 # The fails list's statuses, in the runners' words.
@@ -42,6 +50,8 @@ EXPECTED_FAIL, EXPECTED_PASS, SKIPPED = "expected fail", "expected pass", "skip"
 # In the order a reader wants them: what fails the run first.
 CLASSES = (REGRESSION, UNEXPECTED_PASS, FLAKE, EXPECTED_FAIL, EXPECTED_PASS, SKIPPED)
 UNEXPECTED = (REGRESSION, UNEXPECTED_PASS)
+# The renderers' own fails lists, <renderer>-fails.txt.
+KNOWN = os.path.join(ROOT, "ci")
 
 
 class ListError(ValueError):
@@ -91,12 +101,18 @@ def parse_patterns(path):
 class Lists:
     """The lists a run is gated on, and how often a failing state is rerun."""
 
-    def __init__(self, fails=None, flakes=(), skips=(), retries=0, paths=None):
+    def __init__(self, fails=None, flakes=(), skips=(), retries=0, paths=None, known=None):
         self.fails = dict(fails or {})
         self.flakes = list(flakes)
         self.skips = list(skips)
         self.retries = retries
         self.paths = paths or {}        # list name -> file
+        self.known = known or {}        # renderer -> (its own fails list, file)
+
+    def fails_of(self, renderer):
+        """The fails list a renderer is judged against: its own, if it has
+        one, else the run's."""
+        return self.known[renderer][0] if renderer in self.known else self.fails
 
     def skip_pattern(self, test):
         """The skips list's expression that the test matches, or None."""
@@ -105,9 +121,9 @@ class Lists:
     def flaky(self, test):
         return any(pattern.search(test) for pattern, _ in self.flakes)
 
-    def classify(self, test, outcome):
+    def classify(self, renderer, test, outcome):
         """(class, the runners' status) of a state's final outcome."""
-        listed = self.fails.get(test)
+        listed = self.fails_of(renderer).get(test)
         if outcome.status == SKIP:
             return SKIPPED, "Skip"
         if outcome.status == PASS:
@@ -120,43 +136,58 @@ class Lists:
             return FLAKE, "KnownFlake"
         return REGRESSION, RUNNER[outcome.status]
 
-    def worth_rerunning(self, test, outcome):
+    def worth_rerunning(self, renderer, test, outcome):
         """Whether a rerun could change what the run makes of a state: it
         failed, and neither list expects that."""
-        return outcome.status in FAILED and self.classify(test, outcome)[0] == REGRESSION
+        return (outcome.status in FAILED
+                and self.classify(renderer, test, outcome)[0] == REGRESSION)
 
     def describe(self):
         parts = ["%s %s (%d)" % (name, self.paths[name], count)
                  for name, count in (("fails", len(self.fails)), ("flakes", len(self.flakes)),
                                      ("skips", len(self.skips))) if name in self.paths]
+        parts += ["%s's fails %s (%d)" % (renderer, os.path.relpath(path, ROOT), len(fails))
+                  for renderer, (fails, path) in sorted(self.known.items())]
         return "; ".join(parts + ["retries %d" % self.retries])
 
 
 def load(options):
-    """The run's Lists from --fails, --flakes, --skips and --retries; None
-    when none of them is given. A list that cannot be read raises
-    ListError."""
-    if not (options.fails or options.flakes or options.skips or options.retries):
+    """The run's Lists from --fails, --flakes, --skips and --retries, and
+    the renderers' own fails lists; None when there are none. A list that
+    cannot be read raises ListError."""
+    known = {} if options.fails else known_fails(options)
+    if not (options.fails or options.flakes or options.skips or options.retries or known):
         return None
     paths = {name: getattr(options, name) for name in ("fails", "flakes", "skips")
              if getattr(options, name)}
     return Lists(parse_fails(options.fails) if options.fails else {},
                  parse_patterns(options.flakes) if options.flakes else [],
                  parse_patterns(options.skips) if options.skips else [],
-                 options.retries, paths)
+                 options.retries, paths, known)
+
+
+def known_fails(options):
+    """{renderer: (fails, path)} of the renderers with a list of their own
+    that the run may take: those asked for, or every one at hand."""
+    names = wanted_names(options.named, options.renderer_names, options.fast)
+    if names is None:
+        names = list(GALLIUM_CANDIDATES) + [name for name, _ in options.named]
+    paths = {name: os.path.join(KNOWN, "%s-fails.txt" % name) for name in names}
+    return {name: (parse_fails(path), path) for name, path in paths.items()
+            if os.path.exists(path)}
 
 
 def skipped_outcome(pattern):
     return Outcome(SKIP, "not run: the skips list has %s" % pattern)
 
 
-def with_retries(lists, test, outcome, again):
+def with_retries(lists, renderer, test, outcome, again):
     """Runs a state again, again() giving a fresh outcome each time, while
     it fails unexpectedly and retries are left; the last outcome, carrying
     the earlier ones' statuses and notes in its earlier list (also shown in
     its piglit output)."""
     earlier = []
-    while len(earlier) < lists.retries and lists.worth_rerunning(test, outcome):
+    while len(earlier) < lists.retries and lists.worth_rerunning(renderer, test, outcome):
         earlier.append((outcome.status, outcome.note))
         outcome = again()
     if earlier:
@@ -178,8 +209,8 @@ class Expectations:
 
     def add(self, renderer, program, name, outcome):
         key = (renderer, "%s/%s" % (program, name))
-        self.classes[key], self.statuses[key] = self.lists.classify(test_name(program, name),
-                                                                    outcome)
+        self.classes[key], self.statuses[key] = self.lists.classify(
+            renderer, test_name(program, name), outcome)
         self.rows.append((renderer, program, name, outcome))
 
     def of_class(self, wanted):

@@ -283,7 +283,7 @@ def pictures_of(report, driver, renderer, tools, program, states, texels, lists=
         outcome = settled(report, driver, renderer, record, judged.get(record.state.name))
         if lists is not None:
             outcome = expectations.with_retries(
-                lists, piglit.test_name(program, record.state.name), outcome,
+                lists, renderer.name, piglit.test_name(program, record.state.name), outcome,
                 lambda: rerun(report, driver, renderer, tools, record.state, texels))
         report.outcomes[(renderer.name, record.state.id)] = outcome
 

@@ -88,7 +88,8 @@ def run(report, pack, lists, log):
     def settled(job):
         outcome = judged(job)
         if lists is not None:
-            outcome = ex.with_retries(lists, job[1].test, outcome, lambda: judged(job))
+            outcome = ex.with_retries(lists, job[0].name, job[1].test, outcome,
+                                      lambda: judged(job))
         return outcome
 
     with concurrent.futures.ThreadPoolExecutor(max_workers=WORKERS) as pool:

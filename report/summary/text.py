@@ -57,8 +57,8 @@ def expectation_note(expectations, row):
     shares it."""
     renderer, program, name, outcome = row
     if expectations.classes[(renderer, "%s/%s" % (program, name))] == UNEXPECTED_PASS:
-        return "the fails list has %s" % RUNNER[expectations.lists.fails[test_name(program,
-                                                                                   name)]]
+        fails = expectations.lists.fails_of(renderer)
+        return "the fails list has %s" % RUNNER[fails[test_name(program, name)]]
     if outcome.earlier:
         return "%s, then %s on a rerun" % (" then ".join(s for s, _ in outcome.earlier),
                                           outcome.status)

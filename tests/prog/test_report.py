@@ -17,6 +17,7 @@ import unittest
 import harness as h
 from expected import probes
 from report import baseline, callgrind, renderers
+from report import expectations as ex
 from report import states as st
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
@@ -25,6 +26,13 @@ BUILD = os.path.dirname(os.path.normpath(h.BIN_DIR))
 LINE = re.compile(r"^(PASS|FAIL|CRASH|TIMEOUT|SKIP|NOT BUILT)\s+(\S+)\s+(\S+)?\s*(.*)$")
 # piglit and the JUnit reader are Debian's, for Debian's own Python.
 SYSTEM_PYTHON = "/usr/bin/python3"
+
+
+def softpipe_fails():
+    """The states softpipe is known to fail, by its own fails list, as
+    program/state ids."""
+    listed = ex.parse_fails(os.path.join(ex.KNOWN, "softpipe-fails.txt"))
+    return {test.split("@", 1)[1].replace("@", "/") for test in listed}
 
 
 def report_command(out, *options, build=BUILD, env=None):

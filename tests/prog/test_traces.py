@@ -13,7 +13,7 @@ import unittest
 
 import harness as h
 from report.replay import traces
-from test_report import pages, report_command
+from test_report import pages, report_command, softpipe_fails
 
 STATES = r"vorntest5/(start|m00|m13|c-fog-exp2\+texenv-modulate)|vorntest/m0[01]|fendrik|tembrel|quenby"
 DEVICES = {"llvmpipe": "gl-vmware-llvmpipe", "softpipe": "gl-vmware-softpipe"}
@@ -83,9 +83,15 @@ class Traces(unittest.TestCase):
         with open(os.path.join(self.out, "summary.txt")) as f:
             summary = f.read()
         self.assertIn("traces: 9 in traces/, %.1f MB in all" % (sum(sizes) / 1e6), summary)
+        # softpipe's replays fail where its window runs do: its known fault
+        # at the texture's wrap seam.
+        known = softpipe_fails()
+        failing = {"llvmpipe": 0,
+                   "softpipe": sum(p[:-len(".trace")] in known for p in self.paths)}
+        self.assertTrue(failing["softpipe"])
         for renderer in DEVICES:
-            self.assertIn("replayed on %s: 9 pass, 0 fail; 0 differ from the capture"
-                          % renderer, summary)
+            self.assertIn("replayed on %s: %d pass, %d fail; 0 differ from the capture"
+                          % (renderer, 9 - failing[renderer], failing[renderer]), summary)
         page = pages(self.out)
         self.assertIn('href="traces/vorntest5/start.trace"', page)
         self.assertIn('href="replay/softpipe/quenby/start.png"', page)
