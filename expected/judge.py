@@ -15,6 +15,10 @@ from .texels import load
 # of a full run, so the second renderer and the traces' replays reuse the
 # first renderer's. One 600 x 600 band takes about 3 MB.
 KEPT_BANDS = 200
+# The texture files the models read: (attribute, file name, side, bits).
+TEXTURE_FILES = [("dial", "Texture2_256X256X24.RAW", 256, 24),
+                 ("card", "Texture1_64X64X24.RAW", 64, 24),
+                 ("hands", "Texture1_128X128X32.RAW", 128, 32)]
 
 
 class Textures:
@@ -22,11 +26,8 @@ class Textures:
     with the bands worked out from them."""
 
     def __init__(self, directory):
-        def raw(name, side, bits):
-            return load(os.path.join(directory, name), side, side, bits)
-        self.dial = raw("Texture2_256X256X24.RAW", 256, 24)
-        self.card = raw("Texture1_64X64X24.RAW", 64, 24)
-        self.hands = raw("Texture1_128X128X32.RAW", 128, 32)
+        for attribute, name, side, bits in TEXTURE_FILES:
+            setattr(self, attribute, load(os.path.join(directory, name), side, side, bits))
         self._bands = collections.OrderedDict()
         self._lock = threading.Lock()
 

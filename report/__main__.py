@@ -1,7 +1,7 @@
-"""python3 -m report: the report command (see report.main)."""
+"""python3 -m report: the report command (see report.programs.report)."""
 
 import sys
 
-from .main import main
+from .programs.report import main
 
 sys.exit(main())

@@ -5,9 +5,8 @@ Each is a Renderer(name, env, info), where info is what the GL says of
 itself there, or None where no context could be made."""
 
 import collections
-import os
+import concurrent.futures
 import re
-import subprocess
 
 # Mesa's Gallium drivers that GALLIUM_DRIVER can select for a window on a
 # plain X server; each is tried, and kept only if the GL then names it.
@@ -40,46 +39,39 @@ def parse_named(text):
     return name, env
 
 
-def renderer_info(driver, env):
-    """What clearswap --info prints under env: renderer name, version and
-    channel bits; None if no context could be made."""
-    try:
-        result = subprocess.run([os.path.join(driver.bin_dir, "clearswap"), "--info"],
-                                env=driver.program_env(env), capture_output=True, timeout=30)
-    except subprocess.TimeoutExpired:
-        return None
-    if result.returncode != 0:
-        return None
-    info = dict(re.findall(r"^(\w+): (.*)$", result.stdout.decode(errors="replace"), re.M))
-    if "renderer" not in info:
-        return None
-    info["bits"] = [int(b) for b in info.get("bits", "8 8 8 0").split()]
-    return info
+def gallium(probe, name, environments):
+    """A Gallium driver by its name, under the first of its environments
+    where the GL then names it; None where none does."""
+    for env in environments(name):
+        info = probe(env)
+        if info and info["renderer"].lower().startswith(name):
+            return Renderer(name, env, info)
+    return None
 
 
-def detect(driver):
-    """Every renderer at hand: the Gallium drivers that answer to their
-    name, and the machine's default renderer when it is none of them."""
-    found = []
-    for gallium in GALLIUM_CANDIDATES:
-        env = {"GALLIUM_DRIVER": gallium}
-        info = renderer_info(driver, env)
-        if info and info["renderer"].lower().startswith(gallium):
-            found.append(Renderer(gallium, env, info))
-    default = renderer_info(driver, {})
-    if default and not any(default["renderer"] == r.info["renderer"] for r in found):
-        found.append(Renderer("default", {}, default))
-    return found
+def only_gallium_driver(name):
+    return [{"GALLIUM_DRIVER": name}]
 
 
-def choose(driver, named, wanted, fast):
-    """The renderers to run: the detected ones (those in wanted, or
-    llvmpipe alone in the fast mode) and every named one, which replaces a
-    detected one of its name. A named renderer that makes no context is
-    kept, with info None: its states are skipped."""
-    found = [r for r in detect(driver) if r.name not in dict(named)]
-    found += [Renderer(name, env, renderer_info(driver, env)) for name, env in named]
-    return wanted_of(found, wanted_names(named, wanted, fast), "no renderer could make a GL context")
+def choose(probe, named, wanted, fast, environments=only_gallium_driver, none_text=None):
+    """The renderers to run: the Gallium drivers asked for (those in
+    wanted, llvmpipe alone in the fast mode, or every one) that make a
+    context, the machine's default renderer where it is none of them, and
+    every named one, which replaces a detected one of its name. A named
+    renderer that makes no context is kept, with info None: its states are
+    skipped. probe(env) says what the GL is under env (None: no context);
+    environments(name) the environments to try a driver under."""
+    wanted = wanted_names(named, wanted, fast)
+    names = [g for g in GALLIUM_CANDIDATES
+             if g not in dict(named) and (wanted is None or g in wanted)]
+    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        found = [r for r in pool.map(lambda g: gallium(probe, g, environments), names) if r]
+        if wanted is None or "default" in wanted:
+            default = probe({})
+            if default and not any(default["renderer"] == r.info["renderer"] for r in found):
+                found.append(Renderer("default", {}, default))
+        found += list(pool.map(lambda item: Renderer(item[0], item[1], probe(item[1])), named))
+    return wanted_of(found, wanted, none_text or "no renderer could make a GL context")
 
 
 def wanted_names(named, wanted, fast):

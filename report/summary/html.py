@@ -25,11 +25,12 @@ import shutil
 
 import jinja2
 
-from .. import costs, pictures
+from .. import pictures
+from ..measures import costs
 from ..backends import runners
 from ..backends.piglit import colour
-from ..drive import COST_SECONDS, COST_WINDOWS
-from ..expectations import CLASSES, EXPECTED_PASS, FLAKE
+from ..sources.drive import COST_SECONDS, COST_WINDOWS
+from ..checks.expectations import CLASSES, EXPECTED_PASS, FLAKE
 from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
 from .text import (FUNCTION_HEADER, INSTRUCTION_HEADER, RATE_HEADER, breakdown, counts,
                    difference_note, expectation_note, function_rows, instruction_rows,

@@ -9,9 +9,9 @@ shares its counts and table rows."""
 
 import os
 
-from .. import costs
+from ..measures import costs
 from ..backends.piglit import colour, test_name
-from ..expectations import (EXPECTED_FAIL, EXPECTED_PASS, FLAKE, REGRESSION, RUNNER, SKIPPED,
+from ..checks.expectations import (EXPECTED_FAIL, EXPECTED_PASS, FLAKE, REGRESSION, RUNNER, SKIPPED,
                             UNEXPECTED_PASS)
 from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
 from ..pictures import differing_text

@@ -22,9 +22,9 @@ import unittest
 
 import harness as h
 import pagetree
-from report import expectations as ex
+from report.checks import expectations as ex
+from report import catalogue as st
 from report import options as opts
-from report import states as st
 from test_report import LINE, ROOT, report_command, softpipe_fails
 
 STATES = r"vorntest5/(start|m00|m05|m07|m15)|fendrik|tembrel|quenby"
@@ -306,7 +306,7 @@ class ListParsers(unittest.TestCase):
         # A list of the run's own replaces it, for every renderer.
         self.assertEqual(known("--fails", write_list(["vorn@quenby@start,Fail"])), [])
         # Every line names a state of the suite.
-        every = {state.id for program in st.PROGRAMS for state in st.program_states(program[0])}
+        every = {state.id for program in st.PROGRAMS for state in st.program_states(program.name)}
         self.assertLessEqual(softpipe_fails(), every)
 
 

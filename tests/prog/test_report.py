@@ -16,9 +16,10 @@ import unittest
 
 import harness as h
 from expected import probes
-from report import baseline, callgrind, renderers
-from report import expectations as ex
-from report import states as st
+from report import catalogue as st, renderers
+from report.checks import baseline
+from report.measures import callgrind
+from report.checks import expectations as ex
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 

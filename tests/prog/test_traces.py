@@ -12,7 +12,7 @@ import tempfile
 import unittest
 
 import harness as h
-from report.replay import traces
+from report.sources import traces
 from test_report import pages, report_command, softpipe_fails
 
 STATES = r"vorntest5/(start|m00|m13|c-fog-exp2\+texenv-modulate)|vorntest/m0[01]|fendrik|tembrel|quenby"

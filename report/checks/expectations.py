@@ -36,10 +36,10 @@ summary and the page show them, what fails the run first."""
 import os
 import re
 
-from .backends.piglit import test_name
-from .options import ROOT
-from .renderers import GALLIUM_CANDIDATES, wanted_names
-from .outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT, Outcome
+from ..backends.piglit import test_name
+from ..options import ROOT
+from ..renderers import GALLIUM_CANDIDATES, wanted_names
+from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT, Outcome
 
 # The fails list's statuses, in the runners' words.
 LISTED = {"Fail": FAIL, "Crash": CRASH, "Timeout": TIMEOUT}

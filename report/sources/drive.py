@@ -6,15 +6,14 @@ the frame rates of the programs and of a clear-and-swap baseline."""
 import os
 import shutil
 import subprocess
-import time
 
 from progdriver import menus
 from progdriver import programs as p
 
-from . import states as st
-from .outcome import CRASH, FAIL, SKIP, TIMEOUT, detail
+from .. import catalogue as st
+from ..outcome import CRASH, FAIL, SKIP, TIMEOUT, detail
+from ..pipeline import Record
 
-ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 # A state's cost: the median frame rate of three windows of 0.3 s at least,
 # whose spread shows the noise. A freshly started program (and X server)
 # speeds up over its first second or two, so a process draws that long
@@ -34,53 +33,29 @@ def built(driver, program):
 
 # Pictures ---------------------------------------------------------------------
 
-class Record:
-    """How one state went: its picture and frame count once taken, or the
-    status that ended it (CRASH, TIMEOUT, SKIP, FAIL) with a note and the
-    crash's detail; the program's output meanwhile and the times."""
-
-    def __init__(self, state):
-        self.state = state
-        self.image = None
-        self.count = 0
-        self.status = None          # None: the picture was taken, to be judged
-        self.note = self.detail = ""
-        self.out = self.err = ""
-        self.returncode = None
-        self.pid = None
-        self.start = time.time()
-        self.end = self.start
-        self.marks = None
-        self.rates = []             # frames per second in each window measured
-
-    def settle(self, status=None, note="", detail=""):
-        self.status, self.note, self.detail = status, note, detail
-        self.end = time.time()
-
-
 def start_program(driver, program, env, tools, trace=False):
     """Starts a program with the frame counter, the crash tracer (where gdb
     is at hand) and the report's extra libraries preloaded, under apitrace
     if asked; the clock at its fixed time. Returns the run once its window
     is placed and it has drawn a few frames."""
-    title, _, place = next((q[1], q[2], q[3]) for q in st.PROGRAMS if q[0] == program)
+    record = st.program(program)
     env = dict(env)
     gdb = shutil.which("gdb")
     if gdb:
         env["CRASHTRACE_GDB"] = gdb
     tools = ("swapcount", "crashtrace") + tuple(tools)
-    if program == "tembrel":
-        run = driver.start_at("tembrel", st.CLOCK_TIME, preload=tools, env=env, trace=trace)
+    if record.clock:
+        run = driver.start_at(program, st.CLOCK_TIME, preload=tools, env=env, trace=trace)
     else:
         run = driver.start(program, preload=tools, env=env, trace=trace)
     try:
-        p.find_window(run, title)
-        if place is not None:
-            p.place(run, *place)
+        p.find_window(run, record.title)
+        if record.place is not None:
+            p.place(run, *record.place)
         p.wait_swaps(run, 3)
-        if program == "quenby":
-            # The field moves every frame: let the stars leave their first
-            # places before the picture.
+        if record.moving:
+            # The picture moves every frame: let it leave its first frames
+            # before the picture.
             p.wait_swaps(run, 10)
     except Exception as error:
         if not isinstance(error, p.ProgramEnded):
@@ -104,9 +79,9 @@ def enter(run, current, state, record):
 
 
 def take(run, record):
-    """The state's picture and frame count; the starfield's from the stopped
-    program, as it moves every frame."""
-    if run.program == "quenby":
+    """The state's picture and frame count; a moving picture's from the
+    stopped program."""
+    if st.program(run.program).moving:
         record.image, record.count = p.freeze(run)
     else:
         record.image, record.count = p.capture(run), p.swaps(run)
@@ -291,8 +266,7 @@ def measure_rates(driver, program, env, tools, seconds):
         own = frame_rate(run, seconds)
     finally:
         p.kill(run)
-    depth = next(q[4] for q in st.PROGRAMS if q[0] == program)
-    args = [str(width), str(height)] + (["depth"] if depth else [])
+    args = [str(width), str(height)] + (["depth"] if st.program(program).depth else [])
     base = driver.start("clearswap", args, preload=("swapcount",) + tuple(tools), env=env)
     try:
         p.find_window(base, "Clearswap (Esc to exit)")

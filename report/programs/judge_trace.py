@@ -1,5 +1,5 @@
-"""python3 -m report.replay.state [--timeout SECONDS] PACK PROGRAM STATE
-(scripts/judge-trace): one trace of a trace pack replayed headless and
+"""scripts/judge-trace [--timeout SECONDS] PACK PROGRAM STATE:
+one trace of a trace pack replayed headless and
 judged, as scripts/report --replay judges it, as a piglit test: the command
 of every test in a pack's profile. No display, X server or build is used;
 the renderer is the one the environment selects (GALLIUM_DRIVER=softpipe,
@@ -11,15 +11,16 @@ otherwise, as piglit's own tests do; 2 for a usage error (no such pack or
 trace). piglit adds -auto and -fbo to a test's command; they are ignored."""
 
 import argparse
-import os
 import sys
 import tempfile
 import shutil
 
+from .. import pipeline
 from ..backends import piglit
-from ..state import PIGLIT_FLAGS
-from . import retrace
-from .pack import PackError, load
+from ..outcome import Outcome
+from ..sources import retrace
+from ..sources.pack import PackError, load
+from .run_state import PIGLIT_FLAGS
 
 
 def arguments(argv):
@@ -47,11 +48,13 @@ def main(argv=None):
     workdir = tempfile.mkdtemp(prefix="judge-trace-")
     try:
         # The renderer's environment is this process's own.
-        outcome = retrace.judged(pack, entry, {}, os.path.join(workdir, "frame.png"),
-                                 options.timeout, pack.texels())
+        record = retrace.replay(pack, entry, {}, workdir, options.timeout)
+        verdict = None
+        if record.status is None:
+            verdict = pipeline.verdict_of(record, pipeline.tolerance([]), pack.texels())
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
-    return piglit.print_result(outcome)
+    return piglit.print_result(Outcome.of_record(record, verdict))
 
 
 if __name__ == "__main__":

@@ -23,9 +23,9 @@ import time
 
 from expected import judge
 
-from .. import states as st
+from .. import catalogue as st
 from ..backends.piglit import test_name
-from . import profile
+from ..backends import profile
 
 PACK_FILE = "pack.json"
 FORMAT = 1
@@ -74,7 +74,7 @@ class Pack:
 
     def programs(self):
         """[(program, [Entry])] in the suite's order of programs."""
-        order = [p[0] for p in st.PROGRAMS]
+        order = st.NAMES
         names = sorted({e.program for e in self.entries},
                        key=lambda p: order.index(p) if p in order else len(order))
         return [(p, [e for e in self.entries if e.program == p]) for p in names]
@@ -92,7 +92,7 @@ def entry_of(trace):
                  frames=trace.frames, last_call=trace.last_call, size=trace.size)
 
 
-def write(directory, traces, renderer, bin_dir, profile_command=profile.COMMAND):
+def write(directory, traces, renderer, bin_dir, profile_command=profile.PACK_COMMAND):
     """Makes the traces directory of a run a pack: pack.json of the traces
     that were recorded, the texture files of the build, the README and the
     piglit profile."""
@@ -112,7 +112,7 @@ def write(directory, traces, renderer, bin_dir, profile_command=profile.COMMAND)
     pack = Pack(directory, entries, recorded)
     with open(os.path.join(directory, README), "w") as f:
         f.write(readme(pack))
-    profile.write(pack, profile_command)
+    profile.write_pack(pack, profile_command)
     return pack
 
 
@@ -139,17 +139,28 @@ def load(directory):
     except (KeyError, TypeError) as error:
         raise PackError("%s is not a valid pack file (%s: %s)"
                         % (path, type(error).__name__, error))
-    unknown = sorted({e.program for e in entries} - {p[0] for p in st.PROGRAMS})
+    unknown = sorted({e.program for e in entries} - set(st.NAMES))
     if unknown:
         raise PackError("%s holds traces of programs this checkout has no model for: %s"
                         % (directory, ", ".join(unknown)))
-    missing = [e.path for e in entries if not os.path.isfile(os.path.join(directory, e.path))]
+    missing = [e.path for e in entries if not readable(os.path.join(directory, e.path))]
     if missing:
-        raise PackError("%s lacks traces that %s lists: %s"
+        raise PackError("%s lacks traces that %s lists, or cannot read them: %s"
                         % (directory, PACK_FILE, ", ".join(missing[:5])))
     if not os.path.isdir(os.path.join(directory, TEXTURES)):
         raise PackError("%s lacks its %s folder" % (directory, TEXTURES))
+    short = [name for _, name, side, bits in judge.TEXTURE_FILES
+             if not readable(os.path.join(directory, TEXTURES, name), side * side * bits // 8)]
+    if short:
+        raise PackError("%s lacks texture files the models read, or cannot read them whole: %s"
+                        % (directory, ", ".join(short)))
     return Pack(os.path.abspath(directory), entries, recorded)
+
+
+def readable(path, size=0):
+    """Whether a file is there, readable and holds at least size bytes."""
+    return (os.path.isfile(path) and os.access(path, os.R_OK)
+            and os.path.getsize(path) >= size)
 
 
 def readme(pack):

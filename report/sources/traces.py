@@ -13,7 +13,7 @@ import shutil
 import subprocess
 import tempfile
 
-from .. import drive
+from . import drive
 
 # The frames a trace keeps: the first, which makes the context and the
 # textures, and the last few, which show the state; each frame of the

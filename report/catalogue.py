@@ -9,16 +9,33 @@ place. A state's `settings` is what its expected picture needs: the render state
 it shows, in the keys of the fixed-function model (texture, blend, lighting,
 fog, env, flat, perspective, persp), or the clock's time."""
 
-# Programs: window title, menu entries (0: no menu), where the window goes
-# (None: the program places it itself), whether it asks for a depth buffer
-# (so the clear-and-swap baseline clears one too).
+import collections
+
+# A program of the suite: its window title, its menu entries (0: no menu),
+# where its window goes (None: the program places it itself), whether it
+# asks for a depth buffer (so the clear-and-swap baseline clears one too),
+# whether its picture moves on every frame (so no kept picture, reference or
+# capture, can stand for another frame of it) and whether it shows the time
+# (so it runs at a fixed time).
+Program = collections.namedtuple("Program", "name title menu place depth moving clock")
+
 PROGRAMS = [
-    ("vorntest5", "VornTest Demo (Esc to exit)", 35, (0, 0), True),
-    ("vorntest", "VornTest Demo (Esc to exit)", 16, (0, 0), True),
-    ("fendrik", "Fendrik Demo (Esc to exit)", 0, (0, 0), False),
-    ("tembrel", "Tembrel Demo (Esc to exit)", 0, (0, 0), True),
-    ("quenby", "Zorvex Test Window", 0, None, False),
+    #       name         title                          menu  place   depth  moving clock
+    Program("vorntest5", "VornTest Demo (Esc to exit)", 35,   (0, 0), True,  False, False),
+    Program("vorntest",  "VornTest Demo (Esc to exit)", 16,   (0, 0), True,  False, False),
+    Program("fendrik",   "Fendrik Demo (Esc to exit)",  0,    (0, 0), False, False, False),
+    Program("tembrel",   "Tembrel Demo (Esc to exit)",  0,    (0, 0), True,  False, True),
+    Program("quenby",    "Zorvex Test Window",          0,    None,   False, True,  False),
 ]
+NAMES = [p.name for p in PROGRAMS]
+
+
+def program(name):
+    """The catalogue's record of a program; KeyError for none."""
+    for record in PROGRAMS:
+        if record.name == name:
+            return record
+    raise KeyError(name)
 
 # The clock is pictured at this local time (UTC), frozen: every hand is away
 # from every other and from the readout, which runs right from the centre.
@@ -68,8 +85,8 @@ def entry(program, key, value):
     raise KeyError((program, key, value))
 
 
-def menu_size(program):
-    return next(p[2] for p in PROGRAMS if p[0] == program)
+def menu_size(program_name):
+    return program(program_name).menu
 
 
 class State:
@@ -154,10 +171,18 @@ def combinations(program, fast=False):
     return states
 
 
-def program_states(program, fast=False):
-    if program in START:
-        return menu_states(program) + combinations(program, fast)
-    if program == "tembrel":
+def program_states(name, fast=False):
+    """Every state of a program; none for a program the suite has not."""
+    if name not in NAMES:
+        return []
+    if name in START:
+        return menu_states(name) + combinations(name, fast)
+    if program(name).clock:
         when = CLOCK_TIME.split()[1]
-        return [State(program, "start", "start at %s UTC" % when, settings={"time": when})]
-    return [State(program, "start", "start")]
+        return [State(name, "start", "start at %s UTC" % when, settings={"time": when})]
+    return [State(name, "start", "start")]
+
+
+def find_state(program_name, state_name):
+    """A state of the suite by its program's and its own name; None for none."""
+    return next((s for s in program_states(program_name) if s.name == state_name), None)

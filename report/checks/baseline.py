@@ -12,9 +12,10 @@ import os
 
 from progdriver import images
 
-from . import pictures
-from .outcome import FAILED, PASS
-from .backends.piglit import RESULTS_FILE, ResultsError, read
+from .. import catalogue as st
+from .. import pictures
+from ..outcome import FAILED, PASS
+from ..backends.piglit import RESULTS_FILE, ResultsError, read
 
 
 class BaselineError(ValueError):
@@ -108,9 +109,9 @@ def compare(baseline, outcomes, out, tol, left_out):
 
 def picture_change(before, now, diff, program, tol):
     """(differing pixels, difference image) where the two pictures differ
-    beyond the tolerance; None where they agree or one is missing. The
-    starfield moves every frame, so its pictures are not compared."""
-    if program == "quenby" or not (os.path.exists(before) and os.path.exists(now)):
+    beyond the tolerance; None where they agree or one is missing. A moving
+    picture is not compared: the other shows another frame."""
+    if st.program(program).moving or not (os.path.exists(before) and os.path.exists(now)):
         return None
     count = pictures.differing(images.load(before), images.load(now), tol)
     if count == 0:

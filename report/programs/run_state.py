@@ -1,4 +1,4 @@
-"""python3 -m report.state [--build DIR] [--timeout SECONDS] PROGRAM STATE:
+"""scripts/run-state [--build DIR] [--timeout SECONDS] PROGRAM STATE:
 one state of one program, judged as the renderer report judges it, as a
 piglit test. It runs on a private virtual X server of its own, so that
 tests may run side by side, with the renderer the environment selects
@@ -15,15 +15,16 @@ import argparse
 import os
 import sys
 
-from expected import judge, probes
+from expected import judge
 from progdriver.programs import Driver
 from progdriver.xserver import XServer
 
-from . import drive
-from .backends import piglit
-from . import states as st
-from .options import ROOT
-from .outcome import Outcome
+from .. import catalogue as st
+from .. import pipeline
+from ..backends import piglit
+from ..options import ROOT
+from ..outcome import Outcome
+from ..sources import drive
 
 PIGLIT_FLAGS = ("-auto", "-fbo")
 
@@ -39,16 +40,9 @@ def arguments(argv):
     return parser.parse_args([a for a in argv if a not in PIGLIT_FLAGS])
 
 
-def find_state(program, name):
-    for state in st.program_states(program):
-        if state.name == name:
-            return state
-    return None
-
-
 def run(options):
     """The state's Outcome."""
-    state = find_state(options.program, options.state)
+    state = st.find_state(options.program, options.state)
     build = os.path.abspath(options.build)
     xserver = XServer()
     try:
@@ -62,14 +56,18 @@ def run(options):
     verdict = None
     if record.status is None:
         # The private X server's screen has 24-bit colour: 8-bit channels.
-        verdict = judge.judge(state.program, state.settings, record.image, record.count,
-                              probes.tolerance([8, 8, 8]), judge.load_texels(driver.bin_dir))
+        verdict = pipeline.verdict_of(record, pipeline.tolerance([]),
+                                      judge.load_texels(driver.bin_dir))
     return Outcome.of_record(record, verdict)
 
 
 def main(argv=None):
     options = arguments(sys.argv[1:] if argv is None else argv)
-    if find_state(options.program, options.state) is None:
+    if options.program not in st.NAMES:
+        print("scripts/run-state: error: unknown program %s (the suite's: %s)"
+              % (options.program, ", ".join(st.NAMES)), file=sys.stderr)
+        return 2
+    if st.find_state(options.program, options.state) is None:
         print("scripts/run-state: error: no state %s/%s" % (options.program, options.state),
               file=sys.stderr)
         return 2

@@ -11,7 +11,7 @@ import time
 
 from progdriver import programs as p
 
-from . import states as st
+from .. import catalogue as st
 
 def frames(driver, program, env, workdir, preload=(), frames=5, warmup=10,
                      timeout=300):
@@ -30,7 +30,7 @@ def frames(driver, program, env, workdir, preload=(), frames=5, warmup=10,
     # dumps); the clock runs at its fixed time as in its picture.
     libs = list(preload)
     run_env = dict(env)
-    if program == "tembrel":
+    if st.program(program).clock:
         run_env.update(FAKETIME=st.CLOCK_TIME, FAKETIME_NO_CACHE="1",
                        FAKETIME_DONT_FAKE_MONOTONIC="1", TZ="UTC")
         libs.insert(0, p.FAKETIME_LIB)

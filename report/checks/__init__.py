@@ -1,0 +1,19 @@
+"""The checks that change what a run's results mean once every state is
+judged, applied in this order by apply(): llvmpipe's pictures against the
+kept reference pictures (references: a state that passed but differs
+fails), the results against an earlier run (baseline: regressions and
+fixes) and against the expectation lists (expectations: each result's
+class). Retries happen before, in the pipeline, state by state."""
+
+from . import baseline, expectations, references
+
+
+def apply(report, lists, before):
+    references.check_references(report)
+    if before is not None:
+        report.comparison = baseline.compare(
+            before, {r.name: {(p, n): o for p, n, o in report.states_on(r.name)}
+                     for r in report.renderers},
+            report.out, report.tolerance, report.left_out)
+    if lists is not None:
+        report.expectations = expectations.judge(report, lists)

@@ -1,0 +1,29 @@
+"""scripts/pack-profile PACK: writes a trace pack's piglit profile,
+PACK/vorn-replay.xml.gz, for where the pack and this checkout are now: one
+test per trace, each running this checkout's scripts/judge-trace on the
+pack by absolute paths (piglit takes no other). A pack written by a
+--traces run has its profile already; a copied pack needs it written again
+in its new place. A folder that is no pack is a usage error."""
+
+import os
+import sys
+
+from ..backends import profile
+from ..sources.pack import PackError, load
+
+
+def main(argv):
+    if len(argv) != 1:
+        print("usage: scripts/pack-profile PACK", file=sys.stderr)
+        return 2
+    try:
+        pack = load(os.path.abspath(argv[0]))
+    except PackError as error:
+        print("scripts/pack-profile: error: %s" % error, file=sys.stderr)
+        return 2
+    print(profile.write_pack(pack))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,33 @@
+"""scripts/report --build DIR [options]: runs every built program of the
+suite on a private virtual X server, on every renderer at hand, and writes
+the report directory: index.html, the pictures, the differences between
+renderers, the contact sheet, summary.txt (whose last line is "N passed, N
+failed"), piglit results per renderer under piglit/ and junit.xml. Every
+state of every program on every renderer gets a status: pass, fail, crash,
+timeout or skip. The exit status is 1 when a state failed; with --baseline,
+1 when a state regressed against the baseline and 0 otherwise; with
+expectation lists (--fails, --flakes, --skips, --retries), 1 when a result is
+not as they expect; 2 on a usage error.
+
+scripts/report --replay PACK [options] judges a trace pack instead (see
+report.sources.replay): no build, no program, no X server."""
+
+import sys
+
+from .. import options as opts
+from .. import renderers as rd
+from ..checks import baseline, expectations
+from ..run import run
+
+
+def main(argv=None):
+    try:
+        return run(opts.parse(sys.argv[1:] if argv is None else argv, __doc__))
+    except (opts.UsageError, rd.RendererError, baseline.BaselineError,
+            expectations.ListError) as error:
+        print("scripts/report: error: %s" % error, file=sys.stderr)
+        return opts.USAGE_STATUS
+
+
+if __name__ == "__main__":
+    sys.exit(main())

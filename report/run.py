@@ -1,0 +1,155 @@
+"""A report run: the states of the suite on every renderer, from the
+programs in windows or from a trace pack, judged, checked and written out
+(see report.programs.report for the command)."""
+
+import os
+import shutil
+import time
+
+from . import catalogue as st
+from . import checks, pipeline, pictures
+from . import options as opts
+from .backends import junit, piglit, runners
+from .checks import baseline, expectations, references
+from .measures import costs
+from .sources import replay, window
+from .summary import html as page, text as summary
+
+
+class Report:
+    """Everything the run found, for the page and the summary."""
+
+    def __init__(self, options, out):
+        self.options = options
+        self.out = out               # the report directory
+        self.renderers = []          # [Renderer]
+        self.tolerance = 3
+        self.bits = [8, 8, 8, 0]
+        self.programs = []           # (program, built, [State])
+        self.pictures = {}           # (renderer, state id) -> (relative png, frame count)
+        self.outcomes = {}           # (renderer, state id) -> Outcome
+        self.references = {}         # state id -> (differing pixels or None, reference png)
+        self.differences = {}        # (renderer, state id) -> (differing pixels, diff png)
+        self.comparison = None       # baseline.Comparison with --baseline
+        self.expectations = None     # expectations.Expectations with lists or --retries
+        self.source = None           # what a --replay run judged, in words
+        self.traces = []             # [traces.Trace] with --traces
+        self.rates = {}              # (program, renderer) -> (fps, baseline fps, size)
+        self.instructions = {}       # (program, renderer) -> (frames, {object: Ir per frame})
+        self.sheet = None
+        self.preload_paths = []      # the extra libraries, also under callgrind
+        self.began = self.seconds = 0.0
+
+    def left_out(self, program, state_name):
+        """Whether this run left a state out that the suite still has, or
+        left out its whole program."""
+        run = [p for p, built, _ in self.programs if built]
+        return (program not in run or not opts.selected(self.options, program, state_name)
+                or state_name in [s.name for s in st.program_states(program)])
+
+    def states_on(self, renderer):
+        """[(program, state name, Outcome)] of one renderer, in the run's order."""
+        return [(s.program, s.name, self.outcomes[(renderer, s.id)])
+                for _, _, states in self.programs for s in states
+                if (renderer, s.id) in self.outcomes]
+
+
+def log(text):
+    print(text, flush=True)
+
+
+def checked_run(options, out):
+    """What every run checks before anything is run or removed: the
+    programs named, the expectation lists and the baseline (both loaded)."""
+    unknown = [n for n in options.program_names or [] if n not in st.NAMES]
+    if unknown:
+        raise opts.UsageError("unknown program: %s" % ", ".join(unknown))
+    lists = expectations.load(options)
+    if options.baseline and os.path.realpath(options.baseline) == os.path.realpath(out):
+        raise opts.UsageError("--baseline %s is this run's own --out; write this run "
+                              "elsewhere" % options.baseline)
+    before = baseline.load(options.baseline) if options.baseline else None
+    return lists, before
+
+
+def source_of(options, out):
+    """The run's source of frames, its inputs checked."""
+    if options.replay is None:
+        return window.Window(options, log)
+    pack = replay.checked(options)
+    if os.path.realpath(pack.directory).startswith(os.path.join(os.path.realpath(out), "")):
+        raise opts.UsageError("--replay %s is inside this run's own --out; write this "
+                              "run elsewhere" % options.replay)
+    return replay.Replay(options, pack, log)
+
+
+def run(options):
+    out = os.path.abspath(options.out)
+    lists, before = checked_run(options, out)
+    source = source_of(options, out)
+    if os.path.isdir(out) and os.listdir(out):
+        # Only an earlier report is replaced, never a directory of other things.
+        if not os.path.exists(os.path.join(out, "summary.txt")):
+            raise opts.UsageError("%s is not empty and holds no report" % out)
+        shutil.rmtree(out)
+    os.makedirs(out, exist_ok=True)
+    with open(os.path.join(out, "summary.txt"), "w") as f:
+        f.write("incomplete\n")
+
+    report = Report(options, out)
+    report.began = time.time()
+    report.source = source.description
+    report.preload_paths = getattr(source, "preload_paths", [])
+    with source:
+        judge_states(report, source, lists)
+    checks.apply(report, lists, before)
+    return write(report)
+
+
+def judge_states(report, source, lists):
+    """Every state on every renderer, through the pipeline, then what the
+    source measures besides."""
+    report.renderers = source.renderers()
+    report.bits = pipeline.channel_bits(report.renderers)
+    report.tolerance = pipeline.tolerance(report.renderers)
+    log("renderers: %s; tolerance %d" % (", ".join(r.name for r in report.renderers),
+                                        report.tolerance))
+    report.programs = source.programs()
+    texels = source.texels()
+    for renderer in report.renderers:
+        pipeline.run_renderer(report, source, renderer, lists, texels, log)
+    costs.assign_ratios(report.outcomes)
+    references.compare_renderers(report)
+    source.extras(report, lists, texels)
+    pictures.report_sheet(report)
+
+
+def write(report):
+    """The report's files; the run's exit status."""
+    out = report.out
+    if report.expectations is not None:
+        runners.write(report.expectations, out)
+    report.seconds = time.time() - report.began
+    write_results(report)
+    if report.options.costs:
+        costs.write_csv(os.path.join(out, "costs.csv"), costs.rows(report))
+    text = summary.text(report)
+    with open(os.path.join(out, "summary.txt"), "w") as f:
+        f.write(text)
+    page.write_html(report, os.path.join(out, "index.html"))
+    print(text, end="")
+    log("report: %s" % os.path.join(out, "index.html"))
+    if report.expectations is not None:
+        return 0 if report.expectations.passed else 1
+    if report.comparison is not None:
+        return 1 if report.comparison.regressions else 0
+    return 1 if summary.counts(report)[1] else 0
+
+
+def write_results(report):
+    ended = time.time()
+    for renderer in report.renderers:
+        piglit.write(os.path.join(report.out, "piglit", renderer.name), renderer,
+                     report.states_on(renderer.name), report.options, report.began, ended)
+    junit.write(os.path.join(report.out, "junit.xml"),
+                [(r, report.states_on(r.name)) for r in report.renderers])

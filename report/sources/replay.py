@@ -1,0 +1,136 @@
+"""Frames from a trace pack (scripts/report --replay PACK): every trace
+replayed headless, two at a time, on every renderer detected on EGL's
+surfaceless platform or named with --renderer, with no build, no program
+and no X server; a replayer that dies or hangs gives the state a crash or
+a timeout.
+
+What a renderer says of itself comes from piglit's glinfo, run on the
+surfaceless platform under its environment. There Mesa takes GALLIUM_DRIVER
+into account only on its software path: where a driver does not answer to
+GALLIUM_DRIVER alone (zink, say, on a machine whose only Vulkan driver is
+lavapipe, or llvmpipe on a machine with a GPU), LIBGL_ALWAYS_SOFTWARE=1 is
+tried with it."""
+
+import concurrent.futures
+import glob
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+
+from .. import options as opts
+from .. import renderers as rd
+from ..backends import profile
+from ..pipeline import EIGHT_BITS
+from . import retrace
+from .pack import PackError, load
+
+WORKERS = 2
+
+
+def checked(options):
+    """The pack that --replay names; a folder that is none is a usage
+    error."""
+    try:
+        return load(os.path.abspath(options.replay))
+    except PackError as error:
+        raise opts.UsageError(str(error))
+
+
+def glinfo():
+    found = sorted(glob.glob("/usr/lib/*/piglit/bin/glinfo"))
+    return found[0] if found else None
+
+
+def renderer_info(env):
+    """GL_RENDERER and GL_VERSION under env on the surfaceless platform, as
+    a Renderer's info, with the replayer's 8-bit channels; None where no
+    context can be made."""
+    program = glinfo()
+    if program is None:
+        raise rd.RendererError("piglit's glinfo is not installed (Debian's piglit)")
+    full = retrace.environment(env)
+    full["PIGLIT_PLATFORM"] = "surfaceless_egl"
+    try:
+        done = subprocess.run([program, "-auto"], env=full, capture_output=True, timeout=60)
+    except subprocess.TimeoutExpired:
+        return None
+    said = dict(re.findall(r"^(GL_RENDERER|GL_VERSION) = (.*)$",
+                           done.stdout.decode(errors="replace"), re.M))
+    if done.returncode != 0 or "GL_RENDERER" not in said:
+        return None
+    return {"renderer": said["GL_RENDERER"], "version": said.get("GL_VERSION", ""),
+            "bits": list(EIGHT_BITS)}
+
+
+def software_too(name):
+    return [{"GALLIUM_DRIVER": name}, {"GALLIUM_DRIVER": name, "LIBGL_ALWAYS_SOFTWARE": "1"}]
+
+
+class Replay:
+    """The trace pack's source of frames (see pipeline)."""
+
+    no_context = "no GL context on the surfaceless platform"
+
+    def __init__(self, options, pack, log):
+        self.options, self.pack, self.log = options, pack, log
+        self.description = "trace pack %s: %d traces recorded on %s, replayed headless" % (
+            pack.directory, len(pack.entries), pack.recorded.get("renderer", "?"))
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        pass
+
+    def renderers(self):
+        options = self.options
+        return rd.choose(renderer_info, options.named, options.renderer_names, options.fast,
+                         software_too, "no renderer could make a GL context on the "
+                         "surfaceless platform")
+
+    def programs(self):
+        chosen = []
+        for program, in_pack in self.pack.programs():
+            states = [e.as_state() for e in in_pack
+                      if opts.selected(self.options, program, e.state)]
+            if states:
+                chosen.append((program, True, states))
+        return chosen
+
+    def texels(self):
+        return self.pack.texels()
+
+    def take(self, renderer, program, states, on_picture):
+        def one(state):
+            record = self.again(renderer, state)
+            if record.status is None:
+                on_picture(record)
+            return record
+        with concurrent.futures.ThreadPoolExecutor(max_workers=WORKERS) as pool:
+            return list(pool.map(one, states))
+
+    def again(self, renderer, state):
+        entry = self.pack.entry(state.program, state.name)
+        workdir = tempfile.mkdtemp(prefix="retrace-")
+        try:
+            record = retrace.replay(self.pack, entry, renderer.env, workdir,
+                                    self.options.timeout)
+            if record.path is not None:
+                # Out of the folder that goes now: the pipeline moves it on.
+                kept = tempfile.mkstemp(prefix="retrace-", suffix=".png")[1]
+                shutil.move(record.path, kept)
+                record.path = kept
+        finally:
+            shutil.rmtree(workdir, ignore_errors=True)
+        return record
+
+    def command(self, renderer, state):
+        """The per-trace command under the renderer's environment."""
+        return " ".join(["%s=%s" % item for item in sorted(renderer.env.items())]
+                        + [profile.PACK_COMMAND, self.pack.directory, state.program,
+                           state.name])
+
+    def extras(self, report, lists, texels):
+        pass

@@ -1,0 +1,227 @@
+"""Frames from the programs themselves: each built program driven through
+its states on the report's private virtual X server, one process after
+another, each picture handed on while the program is driven to the next
+state. Beside the states, a window run can record every state as an
+apitrace trace (replayed on every renderer and made a trace pack), and
+measure frame rates and a frame's instructions."""
+
+import concurrent.futures
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+
+from expected import judge
+from progdriver import images
+from progdriver.programs import Driver
+from progdriver.xserver import XServer
+
+from .. import catalogue as st
+from .. import options as opts
+from .. import pictures
+from .. import renderers as rd
+from ..backends.piglit import test_name
+from ..measures import callgrind
+from . import drive, pack as trace_pack, traces
+
+
+def checked(options, build):
+    """The build's driver and the paths of the extra libraries to preload,
+    checked before anything is run or removed."""
+    if not os.access(os.path.join(build, "bin", "clearswap"), os.X_OK):
+        raise opts.UsageError("%s holds no build of the suite (no bin/clearswap)" % build)
+    if options.callgrind and not shutil.which("valgrind"):
+        raise opts.UsageError("--callgrind needs valgrind")
+    driver = Driver(os.path.join(build, "bin"), os.path.join(build, "preload"), None,
+                    timeout=options.timeout)
+    preload_paths = [driver.library(name) for name in options.preload]
+    missing = [path for path in preload_paths if not os.path.exists(path)]
+    if missing:
+        raise opts.UsageError("no library to preload: %s" % ", ".join(missing))
+    return driver, preload_paths
+
+
+def renderer_info(driver, env):
+    """What clearswap --info prints under env in a window: renderer name,
+    version and channel bits; None if no context could be made."""
+    try:
+        result = subprocess.run([os.path.join(driver.bin_dir, "clearswap"), "--info"],
+                                env=driver.program_env(env), capture_output=True, timeout=30)
+    except subprocess.TimeoutExpired:
+        return None
+    if result.returncode != 0:
+        return None
+    info = dict(re.findall(r"^(\w+): (.*)$", result.stdout.decode(errors="replace"), re.M))
+    if "renderer" not in info:
+        return None
+    info["bits"] = [int(b) for b in info.get("bits", "8 8 8 0").split()]
+    return info
+
+
+class Window:
+    """The window run's source of frames (see pipeline)."""
+
+    no_context = "no GL context"
+
+    def __init__(self, options, log):
+        self.options, self.log = options, log
+        self.driver, self.preload_paths = checked(options, os.path.abspath(options.build))
+        self.tools = tuple(options.preload)
+        self.description = None
+        self.xserver = None
+
+    def __enter__(self):
+        self.xserver = XServer()
+        self.driver.display = self.xserver.display
+        return self
+
+    def __exit__(self, *_):
+        self.xserver.stop()
+
+    def renderers(self):
+        options = self.options
+        return rd.choose(lambda env: renderer_info(self.driver, env), options.named,
+                         options.renderer_names, options.fast)
+
+    def programs(self):
+        options = self.options
+        chosen = []
+        for program in st.NAMES:
+            if options.program_names and program not in options.program_names:
+                continue
+            states = [s for s in st.program_states(program, options.fast)
+                      if opts.selected(options, program, s.name)]
+            if states:
+                chosen.append((program, drive.built(self.driver, program), states))
+        return chosen
+
+    def texels(self):
+        return judge.load_texels(self.driver.bin_dir)
+
+    def take(self, renderer, program, states, on_picture):
+        """One process after another through the states; each picture is
+        judged on a second thread while the program is driven on. With
+        --costs the frame rates are measured with the machine to itself:
+        after the judging so far is done."""
+        with concurrent.futures.ThreadPoolExecutor(max_workers=1) as worker:
+            jobs = []
+            records = drive.walk(self.driver, program, states, renderer.env, self.tools,
+                                 self.log, lambda record: jobs.append(
+                                     worker.submit(on_picture, record)),
+                                 (lambda: [job.result() for job in jobs])
+                                 if self.options.costs else None)
+            for job in jobs:
+                job.result()
+        return records
+
+    def again(self, renderer, state):
+        record, run = drive.one_state(self.driver, state.program, state, renderer.env,
+                                      self.tools)
+        if run is not None:
+            shutil.rmtree(run.workdir, ignore_errors=True)
+        return record
+
+    def command(self, renderer, state):
+        """The per-state command under the renderer's environment, with the
+        report's extra libraries preloaded."""
+        env = dict(renderer.env)
+        if self.preload_paths:
+            env["LD_PRELOAD"] = ":".join(self.preload_paths)
+        return " ".join(["%s=%s" % item for item in sorted(env.items())]
+                        + [os.path.join(opts.ROOT, "scripts", "run-state"), "--build",
+                           os.path.dirname(self.driver.bin_dir), state.program, state.name])
+
+    def extras(self, report, lists, texels):
+        """What a window run measures besides the states, as the options ask."""
+        working = [r for r in report.renderers if r.info]
+        if self.options.traces:
+            self.record_traces(report, working, texels, lists)
+        if not self.options.no_rates:
+            self.measure_rates(report, working)
+        if self.options.callgrind:
+            for renderer in working:
+                for program, built, _ in report.programs:
+                    if built:
+                        self.measure_instructions(report, renderer, program)
+
+    def record_traces(self, report, working, texels, lists):
+        """Every state's trace (but those in the skips list), recorded on the
+        first renderer that works, then replayed on each; the replays run two
+        at a time, beside nothing else. The traces directory is then made a
+        trace pack."""
+        directory = os.path.join(report.out, "traces")
+        if not working:
+            return
+        self.log("traces on %s" % working[0].name)
+        for program, built, states in report.programs:
+            if built:
+                for state in states:
+                    if lists and lists.skip_pattern(test_name(program, state.name)):
+                        continue
+                    trace = traces.record(self.driver, state, working[0].env, self.tools,
+                                          directory)
+                    self.log("  %s %s" % (trace.path, trace.error or "%d bytes" % trace.size))
+                    report.traces.append(trace)
+        jobs = [(trace, renderer) for renderer in working for trace in report.traces
+                if not trace.error]
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            for trace, renderer, error in pool.map(
+                    lambda job: replayed(report, directory, job[0], job[1], texels), jobs):
+                if error:
+                    self.log("  replay of %s on %s: %s" % (trace.path, renderer.name, error))
+        traces.write_yaml(os.path.join(directory, "traces.yml"), report.traces, working)
+        trace_pack.write(directory, report.traces, working[0], self.driver.bin_dir)
+
+    def measure_rates(self, report, working):
+        """Each program's start state against a clear-and-swap loop of the
+        same window size, on every renderer that works: benchmark figures."""
+        for renderer in working:
+            for program, built, _ in report.programs:
+                if not built:
+                    continue
+                try:
+                    own, base, size = drive.measure_rates(
+                        self.driver, program, renderer.env, self.tools,
+                        1.0 if self.options.fast else 3.0)
+                except Exception as error:      # noqa: BLE001 - a benchmark, not a verdict
+                    self.log("%s on %s: no frame rate: %s" % (program, renderer.name, error))
+                    continue
+                report.rates[(program, renderer.name)] = (own, base, size)
+                self.log("%s on %s: %.1f fps, clear-and-swap %.1f fps"
+                         % (program, renderer.name, own, base))
+
+    def measure_instructions(self, report, renderer, program):
+        workdir = tempfile.mkdtemp(prefix="report-callgrind-")
+        self.log("callgrind: %s on %s" % (program, renderer.name))
+        try:
+            dumps = callgrind.frames(self.driver, program, renderer.env, workdir,
+                                     self.preload_paths)
+            objects, functions = callgrind.per_frame(dumps)
+        finally:
+            shutil.rmtree(workdir, ignore_errors=True)
+        report.instructions[(program, renderer.name)] = (len(dumps), objects, functions)
+
+
+def replayed(report, directory, trace, renderer, texels):
+    """Replays one trace on one renderer and judges the frame it draws as
+    the capture was judged, noting how far it is from the capture."""
+    state = trace.state
+    kept = "replay/%s/%s/%s.png" % (renderer.name, state.program, state.name)
+    try:
+        checksum = traces.replay(directory, trace, renderer, os.path.join(report.out, kept))
+    except RuntimeError as error:
+        trace.error = str(error)
+        return trace, renderer, error
+    image = images.load(os.path.join(report.out, kept))
+    pictures.add_thumbnail(os.path.join(report.out, kept))
+    trace.checksums[renderer.name] = checksum
+    trace.pictures[renderer.name] = kept
+    trace.verdicts[renderer.name] = judge.judge(state.program, state.settings, image,
+                                                trace.frames, report.tolerance, texels)
+    captured = report.pictures.get((renderer.name, state.id))
+    if captured and not st.program(state.program).moving:
+        # A moving picture's replay shows another frame.
+        trace.differences[renderer.name] = pictures.differing(
+            image, images.load(os.path.join(report.out, captured[0])), report.tolerance)
+    return trace, renderer, None

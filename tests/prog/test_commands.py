@@ -1,0 +1,70 @@
+"""Bad input to every command: an unknown program or state, a folder that
+is no trace pack or a pack with parts missing, a wrong number of
+arguments. Each is a usage error: one line on standard error, exit status
+2, and never a traceback."""
+
+import json
+import os
+import subprocess
+import tempfile
+import unittest
+
+from expected import judge
+from test_report import BUILD, ROOT
+
+
+def command(name, *args):
+    return subprocess.run([os.path.join(ROOT, "scripts", name)] + list(args),
+                          capture_output=True, text=True, timeout=120)
+
+
+def pack(textures=True, trace=True):
+    """A pack of one trace of fendrik's start, its files made up: enough to
+    be read, never replayed."""
+    directory = tempfile.mkdtemp(prefix="pack-")
+    entry = {"test": "vorn@fendrik@start", "program": "fendrik", "state": "start",
+             "label": "start", "settings": {}, "entries": [], "combination": False,
+             "path": "fendrik/start.trace", "frames": 5, "last_call": 10, "size": 4}
+    with open(os.path.join(directory, "pack.json"), "w") as f:
+        json.dump({"format": 1, "recorded": {"renderer": "llvmpipe"}, "traces": [entry]}, f)
+    os.makedirs(os.path.join(directory, "fendrik"))
+    if trace:
+        with open(os.path.join(directory, entry["path"]), "wb") as f:
+            f.write(b"made")
+    os.makedirs(os.path.join(directory, "textures"))
+    for _, name, side, bits in judge.TEXTURE_FILES[:None if textures else -1]:
+        with open(os.path.join(directory, "textures", name), "wb") as f:
+            f.write(bytes(side * side * bits // 8))
+    return directory
+
+
+class UsageErrors(unittest.TestCase):
+
+    def test_every_command_refuses_bad_input_in_one_line(self):
+        whole = pack()
+        cases = [
+            ("run-state", ["--build", BUILD, "nosuch", "start"], "unknown program nosuch"),
+            ("run-state", ["--build", BUILD, "vorntest5", "nosuch"], "no state vorntest5/nosuch"),
+            ("judge-trace", [whole, "nosuch", "start"], "has no trace of nosuch/start"),
+            ("judge-trace", [whole, "fendrik", "nosuch"], "has no trace of fendrik/nosuch"),
+            ("judge-trace", [pack(textures=False), "fendrik", "start"],
+             "lacks texture files the models read"),
+            ("judge-trace", [pack(trace=False), "fendrik", "start"], "lacks traces"),
+            ("judge-trace", [tempfile.mkdtemp(), "fendrik", "start"], "is no trace pack"),
+            ("pack-profile", [pack(textures=False)], "lacks texture files"),
+            ("pack-profile", [], "usage: scripts/pack-profile PACK"),
+            ("report", ["--replay", pack(textures=False), "--out", tempfile.mkdtemp()],
+             "lacks texture files"),
+            ("report", ["--build", BUILD, "--programs", "nosuch"], "unknown program: nosuch"),
+        ]
+        for name, args, text in cases:
+            with self.subTest(command=name, args=args):
+                done = command(name, *args)
+                self.assertEqual(done.returncode, 2, done.stdout + done.stderr)
+                self.assertEqual(len(done.stderr.splitlines()), 1, done.stderr)
+                self.assertIn(text, done.stderr)
+                self.assertNotIn("Traceback", done.stdout + done.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
