@@ -56,5 +56,8 @@ def draw_square(picture, texture, first, last):
     picture.draw(mesh, shade)
 
 
-def verdict(image, tol, picture):
+def verdict(program, settings, image, count, tol, textures):
+    """The picture against the band, kept for the window size."""
+    size = (image.width, image.height)
+    picture = textures.band((program, size), lambda: band(textures, *size))
     return from_band(picture, image, tol)

@@ -15,6 +15,10 @@ from .texels import load
 # of a full run, so the second renderer and the traces' replays reuse the
 # first renderer's. One 600 x 600 band takes about 3 MB.
 KEPT_BANDS = 200
+# Each program's model: verdict(program, settings, image, count, tol,
+# textures) judges a picture of it.
+MODELS = {"vorntest5": vorntest, "vorntest": vorntest, "fendrik": fendrik,
+          "tembrel": tembrel, "quenby": quenby}
 # The texture files the models read: (attribute, file name, side, bits).
 TEXTURE_FILES = [("dial", "Texture2_256X256X24.RAW", 256, 24),
                  ("card", "Texture1_64X64X24.RAW", 64, 24),
@@ -54,22 +58,11 @@ def judge(program, settings, image, count, tol, textures):
     """The verdict on a picture of program in a state with these settings
     (the render state, or the clock's time); count is the frame count the
     picture was taken at. A model that fails fails the state."""
-    size = (image.width, image.height)
     try:
-        if program in ("vorntest5", "vorntest"):
-            key = (program, tuple(sorted(settings.items())), size)
-            band = textures.band(key, lambda: vorntest.band(program, settings, *size,
-                                                            texture=textures.dial))
-            return vorntest.verdict(band, image, tol)
-        if program == "fendrik":
-            band = textures.band((program, size), lambda: fendrik.band(textures, *size))
-            return fendrik.verdict(image, tol, band)
-        if program == "tembrel":
-            key = (program, settings["time"], size)
-            band = textures.band(key, lambda: tembrel.band(textures, *size, settings["time"]))
-            return tembrel.verdict(image, tol, band, settings["time"])
-        if program == "quenby":
-            return quenby.verdict(image, count, tol)
+        model = MODELS[program]
+    except KeyError:
+        raise KeyError("no model for %s" % program)
+    try:
+        return model.verdict(program, settings, image, count, tol, textures)
     except Exception as error:      # noqa: BLE001 - a broken model fails its state
         return Verdict("FAIL", note="the model failed: %r" % error)
-    raise KeyError("no model for %s" % program)

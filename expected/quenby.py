@@ -143,7 +143,7 @@ def on_window_border(x, y, width, height):
     return min(x, y, width - x, height - y) < 0.5
 
 
-def verdict(image, count, tol):
+def verdict(program, settings, image, count, tol, textures=None):
     """The picture against the band of the frame it shows: the frame count
     is written after each swap, so the picture may be a frame ahead of it,
     or one behind where the swap was still on its way. The frame whose band

@@ -172,6 +172,10 @@ def draw_text(picture, text):
     picture.lo[column] = 255 - 255 / 8
 
 
-def verdict(image, tol, picture, when):
+def verdict(program, settings, image, count, tol, textures):
+    """The picture against the band of the clock at its time, kept for the
+    time and window size."""
+    when, size = settings["time"], (image.width, image.height)
+    picture = textures.band((program, when, size), lambda: band(textures, *size, when))
     return from_band(picture, image, tol, "; text %r" % "%d:%d:%d" % tuple(
         int(v) for v in when.split(":")))

@@ -26,8 +26,13 @@ def band(program, changes, width, height, texture=None):
     return model.band(settings_of(program, changes), texture, width, height)
 
 
-def verdict(band_of_state, image, tol):
-    return from_band(band_of_state, image, tol)
+def verdict(program, settings, image, count, tol, textures):
+    """The picture against its state's band, kept for the state and window
+    size."""
+    size = (image.width, image.height)
+    key = (program, tuple(sorted(settings.items())), size)
+    picture = textures.band(key, lambda: band(program, settings, *size, texture=textures.dial))
+    return from_band(picture, image, tol)
 
 
 @functools.lru_cache(maxsize=1)
