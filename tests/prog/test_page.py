@@ -8,6 +8,7 @@ matrix with the real statuses, views that list exactly the failing and the
 changed results, and a block per state, open where it failed, whose links
 all lead to files of the report, its pictures shown as thumbnails."""
 
+import concurrent.futures
 import json
 import os
 import shutil
@@ -86,7 +87,13 @@ class PageInABrowser(unittest.TestCase):
             "--baseline", baseline_dir())
         # The flat state crashed where it passed before: a regression.
         assert result.returncode == 1, result.stderr.decode(errors="replace")[-3000:]
-        cls.index = dom(os.path.join(cls.out, "index.html"))
+        # Every page and view the tests read, loaded two at a time.
+        pages = [("index.html", ""), ("index.html", "?view=all"), ("index.html", "?view=changes"),
+                 ("vorntest5.html", ""), ("fendrik.html", "")]
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            cls.doms = dict(zip(pages, pool.map(
+                lambda page: dom(os.path.join(cls.out, page[0]), page[1]), pages)))
+        cls.index = cls.doms[("index.html", "")]
 
     def expected(self, renderer, state):
         if renderer == "soft":
@@ -126,7 +133,7 @@ class PageInABrowser(unittest.TestCase):
 
         # Every state in the all view, a cell per renderer with its status
         # and its colour.
-        everything, _ = self.matrix(dom(os.path.join(self.out, "index.html"), "?view=all"))
+        everything, _ = self.matrix(self.doms[("index.html", "?view=all")])
         self.assertEqual(set(everything), STATES)
         for state, cells in everything.items():
             self.assertEqual(cells, [self.expected(r, state) for r in RENDERERS], state)
@@ -135,7 +142,7 @@ class PageInABrowser(unittest.TestCase):
 
         # Against the baseline: the crash is a regression, fendrik a fix,
         # and those two states make the changes view.
-        changes, _ = self.matrix(dom(os.path.join(self.out, "index.html"), "?view=changes"))
+        changes, _ = self.matrix(self.doms[("index.html", "?view=changes")])
         self.assertEqual(set(changes), {"vorntest5/m15-shade-flat", "fendrik/start"})
         self.assertIn("k-regression", classes["vorntest5/m15-shade-flat"][2])
         self.assertIn("k-fix", classes["fendrik/start"][2])
@@ -147,7 +154,7 @@ class PageInABrowser(unittest.TestCase):
         links = {a.attrs["href"] for a in next(self.index.all("table", "matrix")).all("a")}
         blocks = {}
         for program in ("vorntest5", "fendrik"):
-            page = dom(os.path.join(self.out, program + ".html"))
+            page = self.doms[(program + ".html", "")]
             for block in page.all("details", "state"):
                 blocks["%s/%s" % (program, block.attrs["id"])] = block
                 self.assertIn("%s.html#%s" % (program, block.attrs["id"]), links)

@@ -10,6 +10,7 @@ each result by its class and lists what fails the run first. A fault that
 breaks every other process is a flake with one retry, in a replay and in a
 window run alike. Unit tests of the list parsers close the file."""
 
+import concurrent.futures
 import csv
 import glob
 import json
@@ -175,9 +176,17 @@ class DriverCI(unittest.TestCase):
                                                "vorntest5/m15-shade-flat": "Crash",
                                                "vorntest5/m05-lighting-on": "Timeout"})
         quenby = write_list(["^vorn@quenby@"])
-        status, found, lines, out = replay(
-            self.pack, "replay-broken", "--renderer", self.broken, "--renderers", "broken",
-            "--timeout", str(TIMEOUT), "--fails", self.fails_list(), "--skips", quenby)
+        # Both replays below run side by side: each waits out its hang.
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            gated = pool.submit(
+                replay, self.pack, "replay-broken", "--renderer", self.broken,
+                "--renderers", "broken", "--timeout", str(TIMEOUT),
+                "--fails", self.fails_list(), "--skips", quenby)
+            beside = pool.submit(
+                replay, self.pack, "replay-unexpected", "--renderer", self.broken,
+                "--renderers", "llvmpipe,broken", "--timeout", str(TIMEOUT),
+                "--fails", self.fails_list(leave_out=["vorntest5/m07-fog-linear"]))
+        status, found, lines, out = gated.result()
         self.assertEqual(status, 0, "\n".join(lines))
         listed = {"FAIL": "Fail", "CRASH": "Crash", "TIMEOUT": "Timeout"}
         self.assertEqual({s: listed[v] for (_, s), v in found.items() if v in listed},
@@ -196,10 +205,7 @@ class DriverCI(unittest.TestCase):
         # The clean renderer beside the broken one, with a list that has
         # lost the fog line: one regression, and the clean renderer's
         # unexpected passes, listed after it.
-        status, found, lines, out = replay(
-            self.pack, "replay-unexpected", "--renderer", self.broken,
-            "--renderers", "llvmpipe,broken", "--timeout", str(TIMEOUT),
-            "--fails", self.fails_list(leave_out=["vorntest5/m07-fog-linear"]))
+        status, found, lines, out = beside.result()
         self.assertEqual(status, 1, "\n".join(lines))
         self.assertEqual(sorted(csv_rows(out, "failures.csv")), [
             ("vorn@vorntest5@m05-lighting-on", "UnexpectedPass"),
@@ -247,10 +253,16 @@ class DriverCI(unittest.TestCase):
         return report_command(out, *options).returncode, out
 
     def test_a_fault_of_every_other_process_is_a_flake(self):
-        for kind in ("replay", "window"):
+        kinds = ("replay", "window")
+        counters = {kind: tempfile.mkstemp(prefix="flakyfog-")[1] for kind in kinds}
+        # Side by side: each run counts its own processes.
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            runs = dict(zip(kinds, pool.map(lambda kind: self.flaky_run(kind, counters[kind]),
+                                            kinds)))
+        for kind in kinds:
             with self.subTest(run=kind):
-                counter = tempfile.mkstemp(prefix="flakyfog-")[1]
-                status, out = self.flaky_run(kind, counter)
+                counter = counters[kind]
+                status, out = runs[kind]
                 self.assertEqual(status, 0)
                 self.assertEqual(csv_rows(out, "failures.csv"), [])
                 self.assertEqual(csv_rows(out, "results.csv")[0][:2],

@@ -39,14 +39,15 @@ class Traces(unittest.TestCase):
                                     "--no-rates", "--states", STATES)
         cls.db = os.path.join(cls.out, "traces")
         cls.yaml = os.path.join(cls.db, "traces.yml")
-        # The expectations as the replayer itself reads them from traces.yml.
+        # The expectations as the replayer itself reads them from traces.yml,
+        # asked two at a time.
         _, listing = replayer("query", "-y", cls.yaml, "traces")
         cls.paths = [line.strip() for line in listing.splitlines() if line.strip()]
-        cls.expected = {}
-        for path in cls.paths:
-            for renderer, device in DEVICES.items():
-                _, checksum = replayer("query", "-y", cls.yaml, "checksum", "-d", device, path)
-                cls.expected[(path, renderer)] = checksum.strip()
+        keys = [(path, renderer) for path in cls.paths for renderer in DEVICES]
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            answers = pool.map(lambda key: replayer("query", "-y", cls.yaml, "checksum", "-d",
+                                                    DEVICES[key[1]], key[0]), keys)
+            cls.expected = {key: checksum.strip() for key, (_, checksum) in zip(keys, answers)}
 
     def compare(self, path, renderer, expected_on):
         status, output = replayer("compare", "trace", "-d", DEVICES[renderer], "-p", self.db,
