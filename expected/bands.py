@@ -4,8 +4,8 @@ pixel a band, the least and the greatest value of each channel on the
 
 A picture is built up as the program draws it: the clear colour first,
 then each mesh over what lies beneath, each pixel taking the band its
-fragments may have. Where OpenGL leaves the result open between two outcomes, the band spans
-both and the pixel is still judged:
+fragments may have. Where OpenGL leaves the result open between two
+outcomes, the band spans both and the pixel is still judged:
 - on a mesh's outline, where the rasterisation rules decide coverage (see
   raster.EDGE_MARGIN): the pixel holds what lies beneath or the mesh's
   colour;

@@ -58,11 +58,9 @@ def judge(program, settings, image, count, tol, textures):
     """The verdict on a picture of program in a state with these settings
     (the render state, or the clock's time); count is the frame count the
     picture was taken at. A model that fails fails the state."""
-    try:
-        model = MODELS[program]
-    except KeyError:
+    if program not in MODELS:
         raise KeyError("no model for %s" % program)
     try:
-        return model.verdict(program, settings, image, count, tol, textures)
+        return MODELS[program].verdict(program, settings, image, count, tol, textures)
     except Exception as error:      # noqa: BLE001 - a broken model fails its state
         return Verdict("FAIL", note="the model failed: %r" % error)

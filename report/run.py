@@ -37,7 +37,6 @@ class Report:
         self.rates = {}              # (program, renderer) -> (fps, baseline fps, size)
         self.instructions = {}       # (program, renderer) -> (frames, {object: Ir per frame})
         self.sheet = None
-        self.preload_paths = []      # the extra libraries, also under callgrind
         self.began = self.seconds = 0.0
 
     def left_out(self, program, state_name):
@@ -99,7 +98,6 @@ def run(options):
     report = Report(options, out)
     report.began = time.time()
     report.source = source.description
-    report.preload_paths = getattr(source, "preload_paths", [])
     with source:
         judge_states(report, source, lists)
     checks.apply(report, lists, before)

@@ -11,9 +11,8 @@ otherwise, as piglit's own tests do; 2 for a usage error (no such pack or
 trace). piglit adds -auto and -fbo to a test's command; they are ignored."""
 
 import argparse
+import os
 import sys
-import tempfile
-import shutil
 
 from .. import pipeline
 from ..backends import piglit
@@ -45,15 +44,12 @@ def main(argv=None):
         print("scripts/judge-trace: error: %s has no trace of %s/%s"
               % (options.pack, options.program, options.state), file=sys.stderr)
         return 2
-    workdir = tempfile.mkdtemp(prefix="judge-trace-")
-    try:
-        # The renderer's environment is this process's own.
-        record = retrace.replay(pack, entry, {}, workdir, options.timeout)
-        verdict = None
-        if record.status is None:
-            verdict = pipeline.verdict_of(record, pipeline.tolerance([]), pack.texels())
-    finally:
-        shutil.rmtree(workdir, ignore_errors=True)
+    # The renderer's environment is this process's own.
+    record = retrace.replay(pack, entry, {}, options.timeout)
+    verdict = None
+    if record.status is None:
+        os.remove(record.path)
+        verdict = pipeline.verdict_of(record, pipeline.tolerance([]), pack.texels())
     return piglit.print_result(Outcome.of_record(record, verdict))
 
 

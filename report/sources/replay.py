@@ -15,9 +15,7 @@ import concurrent.futures
 import glob
 import os
 import re
-import shutil
 import subprocess
-import tempfile
 
 from .. import options as opts
 from .. import renderers as rd
@@ -112,19 +110,8 @@ class Replay:
             return list(pool.map(one, states))
 
     def again(self, renderer, state):
-        entry = self.pack.entry(state.program, state.name)
-        workdir = tempfile.mkdtemp(prefix="retrace-")
-        try:
-            record = retrace.replay(self.pack, entry, renderer.env, workdir,
-                                    self.options.timeout)
-            if record.path is not None:
-                # Out of the folder that goes now: the pipeline moves it on.
-                kept = tempfile.mkstemp(prefix="retrace-", suffix=".png")[1]
-                shutil.move(record.path, kept)
-                record.path = kept
-        finally:
-            shutil.rmtree(workdir, ignore_errors=True)
-        return record
+        return retrace.replay(self.pack, self.pack.entry(state.program, state.name),
+                              renderer.env, self.options.timeout)
 
     def command(self, renderer, state):
         """The per-trace command under the renderer's environment."""

@@ -8,8 +8,10 @@ Only eglretrace runs: piglit's replayer would run it too, after an apitrace
 dump of its own to find the last frame, which the pack already knows."""
 
 import os
+import shutil
 import signal
 import subprocess
+import tempfile
 
 from progdriver import images
 from progdriver.programs import describe_status
@@ -29,10 +31,19 @@ def environment(env):
     return full
 
 
-def replay(pack, entry, env, workdir, timeout):
-    """Replays a pack's trace under env, its last frame left in workdir:
-    the state's Record, with the picture (its image and its file) where one
-    was taken, else CRASH or TIMEOUT, with the replayer's output."""
+def replay(pack, entry, env, timeout):
+    """Replays a pack's trace under env: the state's Record, with the
+    picture where one was taken (its image, and its file, a temporary one
+    for the caller to move on or remove), else CRASH or TIMEOUT, with the
+    replayer's output."""
+    workdir = tempfile.mkdtemp(prefix="retrace-")
+    try:
+        return replayed(pack, entry, env, timeout, workdir)
+    finally:
+        shutil.rmtree(workdir, ignore_errors=True)
+
+
+def replayed(pack, entry, env, timeout, workdir):
     record = Record(entry.as_state())
     record.count = entry.frames
     command = [RETRACE, "--headless", "--snapshot=%d" % entry.last_call,
@@ -59,6 +70,8 @@ def replay(pack, entry, env, workdir, timeout):
                if proc.returncode else "the replay drew no frame at call %d" % entry.last_call)
         record.settle(CRASH, how, detail(how, record.err))
     else:
-        record.image, record.path = images.load(snapshot), snapshot
+        record.image = images.load(snapshot)
+        record.path = tempfile.mkstemp(prefix="retrace-", suffix=".png")[1]
+        shutil.move(snapshot, record.path)
         record.settle()
     return record
