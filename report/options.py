@@ -29,6 +29,10 @@ def parse(argv, doc):
                         help="judge a trace pack (the traces/ of a --traces run) instead: "
                              "every trace replayed headless on every renderer, with no "
                              "build, no program and no X server")
+    parser.add_argument("--merge", nargs="+", metavar="DIR",
+                        help="put the reports of shards or of separate machines together "
+                             "instead: the files one run would write, the expectation lists "
+                             "applied once to every result")
     parser.add_argument("--out", default=os.path.join(ROOT, "report-out"),
                         help="the report directory (default: report-out)")
     parser.add_argument("--fast", action="store_true",
@@ -64,18 +68,34 @@ def parse(argv, doc):
                              "object and by function")
     parser.add_argument("--update-reference", action="store_true",
                         help="keep this run's llvmpipe pictures as the reference images")
-    parser.add_argument("--fails", metavar="FILE",
+    parser.add_argument("--fails", metavar="FILE", action="append", default=[],
                         help="the states known to fail: lines vorn@PROGRAM@STATE,STATUS "
                              "(Fail, Crash or Timeout); the exit status is then 0 exactly "
-                             "when every result is as the lists expect")
-    parser.add_argument("--flakes", metavar="FILE",
+                             "when every result is as the lists expect. May be given more "
+                             "than once, as may --flakes and --skips: the lists are stacked "
+                             "(all drivers, this driver, this GPU, the slow states)")
+    parser.add_argument("--flakes", metavar="FILE", action="append", default=[],
                         help="regular expressions, one a line, of the states that may fail "
                              "without failing the run")
-    parser.add_argument("--skips", metavar="FILE",
+    parser.add_argument("--skips", metavar="FILE", action="append", default=[],
                         help="regular expressions, one a line, of the states not to run")
     parser.add_argument("--retries", type=int, default=0, metavar="N",
                         help="run a state that failed unexpectedly again, up to N times, "
                              "each in a fresh process; one that passes then is a flake")
+    parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1, metavar="N",
+                        help="how many states run at once: a window run drives N programs, "
+                             "each on an X server of its own; a replay runs N replayers "
+                             "(default: the machine's cores)")
+    parser.add_argument("--fraction", type=int, default=1, metavar="N",
+                        help="run every Nth state only, as deqp-runner does: the states of "
+                             "the run, in the report's order, taken strided (default 1)")
+    parser.add_argument("--fraction-start", type=int, default=1, metavar="K",
+                        help="the state, counted from 1, that --fraction starts at: shard K "
+                             "of N (default 1)")
+    parser.add_argument("--renderer-check", action="append", default=[],
+                        metavar="NAME=REGEX",
+                        help="stop with status 2, before anything is judged, unless renderer "
+                             "NAME's GL_RENDERER matches REGEX (may be repeated)")
     options = parser.parse_args(argv)
     try:
         options.named = [renderers.parse_named(text) for text in options.renderer]
@@ -89,8 +109,17 @@ def parse(argv, doc):
         raise UsageError("--timeout must be more than 0 seconds")
     if options.retries < 0:
         raise UsageError("--retries must be 0 or more")
-    if options.replay is None and options.build is None:
-        raise UsageError("the following arguments are required: --build (or --replay)")
+    if options.jobs < 1:
+        raise UsageError("--jobs must be 1 or more")
+    if options.fraction < 1 or not 1 <= options.fraction_start <= options.fraction:
+        raise UsageError("--fraction N --fraction-start K needs 1 <= K <= N (got N=%d, K=%d)"
+                         % (options.fraction, options.fraction_start))
+    options.checks = [parse_check(text) for text in options.renderer_check]
+    if options.merge is not None:
+        merge_only(options, argv)
+    elif options.replay is None and options.build is None:
+        raise UsageError("the following arguments are required: --build (or --replay, "
+                         "or --merge)")
     if options.replay is not None:
         # A pack is judged as it is: nothing is run that would record, time
         # or keep pictures of the programs.
@@ -104,6 +133,30 @@ def parse(argv, doc):
     options.renderer_names = options.renderers.split(",") if options.renderers else None
     options.program_names = options.programs.split(",") if options.programs else None
     return options
+
+
+def parse_check(text):
+    """A renderer check, NAME=REGEX, as (name, compiled expression)."""
+    name, sep, pattern = text.partition("=")
+    if not sep or not name or not pattern:
+        raise UsageError("--renderer-check %r: expected NAME=REGEX" % text)
+    try:
+        return name, re.compile(pattern)
+    except re.error as error:
+        raise UsageError("--renderer-check %r: %s" % (text, error))
+
+
+# What --merge may be given besides the parts: where to write, and what the
+# merged results are checked against. Everything else belongs to the runs
+# that made the parts.
+MERGE_OPTIONS = ("--merge", "--out", "--fails", "--flakes", "--baseline")
+
+
+def merge_only(options, argv):
+    given = [arg.split("=", 1)[0] for arg in argv if arg.startswith("--")]
+    others = sorted(set(a for a in given if a not in MERGE_OPTIONS))
+    if others:
+        raise UsageError("--merge does not go with %s" % ", ".join(others))
 
 
 def selected(options, program, state_name):

@@ -151,27 +151,51 @@ class Lists:
         return "; ".join(parts + ["retries %d" % self.retries])
 
 
-def load(options):
+def load(options, may_take=None):
     """The run's Lists from --fails, --flakes, --skips and --retries, and
-    the renderers' own fails lists; None when there are none. A list that
-    cannot be read raises ListError."""
-    known = {} if options.fails else known_fails(options)
-    if not (options.fails or options.flakes or options.skips or options.retries or known):
+    the renderers' own fails lists; None when there are none. Each list may
+    be given more than once: the lists are stacked, as a driver keeps one
+    for every driver, its own, its GPU's and the slow states. A list that
+    cannot be read, or a state that two fails lists give different
+    statuses, raises ListError. may_take: the renderers the results come
+    from, where they are known already (in a merge)."""
+    retries = getattr(options, "retries", 0)
+    known = {} if options.fails else known_fails(
+        may_take if may_take is not None else run_renderers(options))
+    if not (options.fails or options.flakes or options.skips or retries or known):
         return None
-    paths = {name: getattr(options, name) for name in ("fails", "flakes", "skips")
+    paths = {name: ", ".join(getattr(options, name)) for name in ("fails", "flakes", "skips")
              if getattr(options, name)}
-    return Lists(parse_fails(options.fails) if options.fails else {},
-                 parse_patterns(options.flakes) if options.flakes else [],
-                 parse_patterns(options.skips) if options.skips else [],
-                 options.retries, paths, known)
+    return Lists(stacked_fails(options.fails),
+                 [p for path in options.flakes for p in parse_patterns(path)],
+                 [p for path in options.skips for p in parse_patterns(path)],
+                 retries, paths, known)
 
 
-def known_fails(options):
-    """{renderer: (fails, path)} of the renderers with a list of their own
-    that the run may take: those asked for, or every one at hand."""
+def stacked_fails(paths):
+    """{test name: status} from several fails lists; a state in two of them
+    must be given the same status in both."""
+    fails, where = {}, {}
+    for path in paths:
+        for test, status in parse_fails(path).items():
+            if fails.get(test, status) != status:
+                raise ListError("%s is %s in %s but %s in %s" % (
+                    test, RUNNER[fails[test]], where[test], RUNNER[status], path))
+            fails[test], where[test] = status, path
+    return fails
+
+
+def run_renderers(options):
+    """The renderers a run may take: those asked for, or every one at hand."""
     names = wanted_names(options.named, options.renderer_names, options.fast)
     if names is None:
         names = list(GALLIUM_CANDIDATES) + [name for name, _ in options.named]
+    return names
+
+
+def known_fails(names):
+    """{renderer: (fails, path)} of the renderers named that have a list of
+    their own."""
     paths = {name: os.path.join(KNOWN, "%s-fails.txt" % name) for name in names}
     return {name: (parse_fails(path), path) for name, path in paths.items()
             if os.path.exists(path)}
