@@ -100,8 +100,7 @@ def run(options):
     report.source = source.description
     with source:
         judge_states(report, source, lists)
-    checks.apply(report, lists, before)
-    return write(report)
+    return finish(report, lists, before)
 
 
 def judge_states(report, source, lists):
@@ -116,10 +115,19 @@ def judge_states(report, source, lists):
     texels = source.texels()
     for renderer in report.renderers:
         pipeline.run_renderer(report, source, renderer, lists, texels, log)
+    source.extras(report, lists, texels)
+
+
+def finish(report, lists, before):
+    """What is worked out once every result is in, whether from this run or
+    from the parts of a merge: the costs' ratios, the renderers' pictures
+    against each other, the contact sheet and the checks; then the files.
+    Returns the exit status."""
     costs.assign_ratios(report.outcomes)
     references.compare_renderers(report)
-    source.extras(report, lists, texels)
     pictures.report_sheet(report)
+    checks.apply(report, lists, before)
+    return write(report)
 
 
 def write(report):
