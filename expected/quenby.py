@@ -8,8 +8,6 @@ blue. With no blending, a smoothed point writes its whole colour wherever
 it writes at all: what its coverage decides is only which pixels of its
 fringe it writes."""
 
-import ctypes
-import ctypes.util
 import math
 
 import numpy as np
@@ -22,7 +20,32 @@ from .probes import from_band
 WIDTH, HEIGHT = 640, 480
 STARCOUNT = 300
 
-libc = ctypes.CDLL(ctypes.util.find_library("c"))
+
+
+class Rand:
+    """glibc's rand(): its additive feedback generator of degree 31, seeded
+    as srand() seeds it, each Rand with its own state. The C library's own
+    state is one per process, so fields made by the C library's rand() on
+    two threads at once would draw from one sequence and both come out
+    wrong."""
+
+    def __init__(self, seed):
+        words = [seed]
+        for _ in range(30):
+            # seed * 16807 mod 2^31 - 1, by Schrage's method as glibc does.
+            hi, lo = divmod(words[-1], 127773)
+            word = 16807 * lo - 2836 * hi
+            words.append(word + 2147483647 if word < 0 else word)
+        self.words = words + words[:3]
+        for _ in range(310):
+            self.next()
+
+    def next(self):
+        words = self.words
+        value = (words[-31] + words[-3]) & 0xFFFFFFFF
+        words.append(value)
+        del words[0]
+        return value >> 1
 
 
 class Field:
@@ -31,7 +54,7 @@ class Field:
     the top 15 bits of each 31-bit integer make the fraction."""
 
     def __init__(self):
-        libc.srand(1)
+        self.rand = Rand(1)
         self.stars = []
         for _ in range(STARCOUNT):
             x, y, z = self.fraction(), self.fraction(), self.fraction()
@@ -41,9 +64,8 @@ class Field:
             self.stars.append([x, y, size, speed, shade])
         self.frames = 0
 
-    @staticmethod
-    def fraction():
-        return (libc.rand() >> 16) / 32768.0
+    def fraction(self):
+        return (self.rand.next() >> 16) / 32768.0
 
     def step(self):
         for star in self.stars:
