@@ -6,25 +6,32 @@ trace pack replayed headless) has
                          None where no context could be made)
   programs()             [(program, built, [State])] the options ask for
   texels()               the texture files the models read
+  jobs                   how many parts it can take at once
+  parts(states)          the states of one program on one renderer, cut
+                         into the parts that jobs take
   take(renderer, program, states, on_picture)
                          runs the states and returns a Record for each,
                          handing each taken picture's Record to on_picture
                          as it comes (from any thread), to be judged while
-                         the source goes on
+                         the source goes on; up to jobs calls at once, from
+                         as many threads
   again(renderer, state) the state run again by itself, in a fresh process:
-                         its Record
+                         its Record (from any thread)
   command(renderer, state)
                          the command that runs the state again by itself
   no_context             how a renderer with no context is described
 
-and the pipeline does the rest, the same for every source: the states a
-renderer cannot run or the skips list leaves out are skipped; each frame is
+and the pipeline does the rest, the same for every source: the states of
+this run's fraction are chosen (every Nth, as deqp-runner shards a run);
+the states a renderer cannot run or the skips list leaves out are skipped;
+the rest are taken part by part, jobs parts at once; each frame is
 kept with its thumbnail, judged by its program's model, and its verdict's
 expected picture and mismatch mask kept beside it; the verdict, or the
 status that ended the state (a crash, a hang), becomes its Outcome; a state
 that failed against the lists' expectations is run again, up to --retries
 times."""
 
+import concurrent.futures
 import os
 import shutil
 import threading
@@ -142,28 +149,59 @@ def skipped(report, source, renderer, program, states, lists):
     return [s for s in states if (renderer.name, s.id) not in report.outcomes]
 
 
-def run_renderer(report, source, renderer, lists, texels, log):
-    """Every state of every program the report runs, on one renderer."""
-    for program, built, states in report.programs:
-        if not built:
-            continue
-        log("%s on %s" % (program, renderer.name))
-        states = skipped(report, source, renderer, program, states, lists)
-        judged, lock = {}, threading.Lock()
+def fraction(programs, every, start):
+    """The states of one shard, [(program, built, [State])]: every
+    every-th state of the run, in its order, from the start-th (counted from
+    1), as deqp-runner's --fraction and --fraction-start take them. A
+    program left with no state is left out."""
+    chosen, index = [], 0
+    for program, built, states in programs:
+        kept = []
+        for state in states:
+            if index % every == start - 1:
+                kept.append(state)
+            index += 1
+        if kept:
+            chosen.append((program, built, kept))
+    return chosen
 
-        def on_picture(record):
-            result = kept(report, renderer, record, texels)
-            with lock:
-                judged[record.state.id] = result
 
-        for record in source.take(renderer, program, states, on_picture):
-            state = record.state
-            outcome = settled(source, renderer, record, judged.get(state.id))
-            if lists is not None:
-                outcome = expectations.with_retries(
-                    lists, renderer.name, test_name(program, state.name), outcome,
-                    lambda: rerun(report, source, renderer, state, texels, log))
-            report.outcomes[(renderer.name, state.id)] = outcome
+def run_all(report, source, lists, texels, log):
+    """Every state of every program the report runs, on every renderer:
+    the source's parts of them, up to source.jobs at once, the largest
+    first, so that no long part is left to run alone at the end."""
+    parts = [(renderer, program, part)
+             for renderer in report.renderers
+             for program, built, states in report.programs if built
+             for part in source.parts(skipped(report, source, renderer, program, states,
+                                              lists))]
+    parts.sort(key=lambda p: -len(p[2]))
+    with concurrent.futures.ThreadPoolExecutor(max_workers=source.jobs) as pool:
+        for done in [pool.submit(run_part, report, source, renderer, program, states, lists,
+                                 texels, log)
+                     for renderer, program, states in parts]:
+            done.result()
+
+
+def run_part(report, source, renderer, program, states, lists, texels, log):
+    """A part of one program's states on one renderer."""
+    log("%s on %s%s" % (program, renderer.name, "" if len(states) > 1 else
+                         ": " + states[0].name))
+    judged, lock = {}, threading.Lock()
+
+    def on_picture(record):
+        result = kept(report, renderer, record, texels)
+        with lock:
+            judged[record.state.id] = result
+
+    for record in source.take(renderer, program, states, on_picture):
+        state = record.state
+        outcome = settled(source, renderer, record, judged.get(state.id))
+        if lists is not None:
+            outcome = expectations.with_retries(
+                lists, renderer.name, test_name(program, state.name), outcome,
+                lambda: rerun(report, source, renderer, state, texels, log))
+        report.outcomes[(renderer.name, state.id)] = outcome
 
 
 def rerun(report, source, renderer, state, texels, log):

@@ -94,3 +94,26 @@ def wanted_of(found, wanted, none_text):
     if not found:
         raise RendererError(none_text)
     return found
+
+
+def checked(found, checks):
+    """The renderers found, once each one that checks name, [(name, compiled
+    expression)], is there and says of itself a GL_RENDERER that the
+    expression matches; otherwise RendererError, saying what was found. A
+    job meant for one driver thus stops before it judges another, as when a
+    hardware driver fails to load and the GL falls back to a software
+    renderer."""
+    by_name = {r.name: r for r in found}
+    for name, pattern in checks:
+        renderer = by_name.get(name)
+        if renderer is None:
+            raise RendererError("--renderer-check: no renderer %s in this run (found: %s)"
+                                % (name, ", ".join(by_name)))
+        said = (renderer.info or {}).get("renderer")
+        if said is None:
+            raise RendererError("--renderer-check: renderer %s made no GL context, so it "
+                                "is not %r" % (name, pattern.pattern))
+        if not pattern.search(said):
+            raise RendererError("--renderer-check: renderer %s is %r, which does not match "
+                                "%r" % (name, said, pattern.pattern))
+    return found

@@ -9,6 +9,7 @@ import time
 from . import catalogue as st
 from . import checks, pipeline, pictures
 from . import options as opts
+from . import renderers as rd
 from .backends import junit, piglit, runners
 from .checks import baseline, expectations, references
 from .measures import costs
@@ -106,15 +107,16 @@ def run(options):
 def judge_states(report, source, lists):
     """Every state on every renderer, through the pipeline, then what the
     source measures besides."""
-    report.renderers = source.renderers()
+    report.renderers = rd.checked(source.renderers(), report.options.checks)
     report.bits = pipeline.channel_bits(report.renderers)
     report.tolerance = pipeline.tolerance(report.renderers)
     log("renderers: %s; tolerance %d" % (", ".join(r.name for r in report.renderers),
                                         report.tolerance))
-    report.programs = source.programs()
+    options = report.options
+    report.programs = pipeline.fraction(source.programs(), options.fraction,
+                                        options.fraction_start)
     texels = source.texels()
-    for renderer in report.renderers:
-        pipeline.run_renderer(report, source, renderer, lists, texels, log)
+    pipeline.run_all(report, source, lists, texels, log)
     source.extras(report, lists, texels)
 
 

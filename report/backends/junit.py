@@ -1,12 +1,19 @@
 """The report's results as a JUnit XML file, which CI systems show as test
-reports: one testsuite per renderer, one testcase per state (classname the
-program, name the state); a failed picture is a <failure> with its worst
-differing pixels, a crash or a timeout an <error>, a skip <skipped>."""
+reports: one testsuite per renderer, one testcase per state and renderer,
+its classname "<renderer>.<program>" and its name the state, so that no two
+testcases of the file share both (GitLab keeps only the first test of a
+name and would drop the same state's result on every other renderer). A
+failed picture is a <failure> with its worst differing pixels, a crash or a
+timeout an <error>, a skip <skipped>. A failing testcase's <system-out>
+ends with its mismatch mask as an attachment, "[[ATTACHMENT|path]]" on a
+line of its own, the path relative to the report directory (where the file
+is written) unless a prefix is given; the program's own output comes
+before it."""
 
 import re
 import xml.etree.ElementTree as ET
 
-from ..outcome import CRASH, FAIL, SKIP, TIMEOUT
+from ..outcome import CRASH, FAIL, FAILED, SKIP, TIMEOUT
 from .piglit import differing_lines
 
 # XML 1.0 has no place for most control characters, which a program's
@@ -18,9 +25,28 @@ def text(value):
     return NOT_XML.sub("?", value)
 
 
-def testcase(program, state_name, outcome):
-    case = ET.Element("testcase", classname=program, name=state_name,
-                      time="%.3f" % outcome.seconds())
+def classname(renderer_name, program):
+    return "%s.%s" % (renderer_name, program)
+
+
+def attachments(outcome, prefix=""):
+    """The lines that attach a failing result's mismatch mask; none for a
+    result that passed or has no mask."""
+    mask = (outcome.pictures or {}).get("mask")
+    if outcome.status not in FAILED or not mask:
+        return []
+    return ["[[ATTACHMENT|%s%s]]" % (prefix, mask)]
+
+
+def system_out(outcome, prefix=""):
+    """The program's output, then the attachments, each on its own line."""
+    lines = [outcome.out.rstrip("\n")] if outcome.out else []
+    return "\n".join(lines + attachments(outcome, prefix))
+
+
+def testcase(renderer_name, program, state_name, outcome, prefix=""):
+    case = ET.Element("testcase", classname=classname(renderer_name, program),
+                      name=state_name, time="%.3f" % outcome.seconds())
     if outcome.status == FAIL:
         ET.SubElement(case, "failure", message=text(outcome.note), type="fail").text = \
             text("\n".join(differing_lines(outcome)))
@@ -29,15 +55,18 @@ def testcase(program, state_name, outcome):
                       type=outcome.status.lower()).text = text(outcome.detail)
     elif outcome.status == SKIP:
         ET.SubElement(case, "skipped", message=text(outcome.note))
-    if outcome.out:
-        ET.SubElement(case, "system-out").text = text(outcome.out)
+    out = system_out(outcome, prefix)
+    if out:
+        ET.SubElement(case, "system-out").text = text(out)
     if outcome.err:
         ET.SubElement(case, "system-err").text = text(outcome.err)
     return case
 
 
-def write(path, suites):
-    """suites: [(renderer, [(program, state name, Outcome)])]."""
+def write(path, suites, prefix=""):
+    """suites: [(renderer, [(program, state name, Outcome)])]. prefix goes
+    before each attachment's path, for a CI that resolves them from
+    another directory than the report's (GitLab: the job's artifacts)."""
     root = ET.Element("testsuites", name="Renderer report")
     totals = dict(tests=0, failures=0, errors=0, skipped=0)
     for renderer, outcomes in suites:
@@ -56,7 +85,7 @@ def write(path, suites):
                                 sorted(renderer.env.items())):
             ET.SubElement(properties, "property", name=name, value=text(value))
         for program, state_name, outcome in outcomes:
-            suite.append(testcase(program, state_name, outcome))
+            suite.append(testcase(renderer.name, program, state_name, outcome, prefix))
         for key in totals:
             totals[key] += counts[key]
     root.attrib.update({k: str(v) for k, v in totals.items()})

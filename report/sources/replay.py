@@ -1,5 +1,5 @@
 """Frames from a trace pack (scripts/report --replay PACK): every trace
-replayed headless, two at a time, on every renderer detected on EGL's
+replayed headless, --jobs at a time, on every renderer detected on EGL's
 surfaceless platform or named with --renderer, with no build, no program
 and no X server; a replayer that dies or hangs gives the state a crash or
 a timeout.
@@ -11,7 +11,6 @@ GALLIUM_DRIVER alone (zink, say, on a machine whose only Vulkan driver is
 lavapipe, or llvmpipe on a machine with a GPU), LIBGL_ALWAYS_SOFTWARE=1 is
 tried with it."""
 
-import concurrent.futures
 import glob
 import os
 import re
@@ -23,9 +22,6 @@ from ..backends import profile
 from ..pipeline import EIGHT_BITS
 from . import retrace
 from .pack import PackError, load
-
-WORKERS = 2
-
 
 def checked(options):
     """The pack that --replay names; a folder that is none is a usage
@@ -73,6 +69,7 @@ class Replay:
 
     def __init__(self, options, pack, log):
         self.options, self.pack, self.log = options, pack, log
+        self.jobs = options.jobs
         self.description = "trace pack %s: %d traces recorded on %s, replayed headless" % (
             pack.directory, len(pack.entries), pack.recorded.get("renderer", "?"))
 
@@ -100,14 +97,17 @@ class Replay:
     def texels(self):
         return self.pack.texels()
 
+    def parts(self, states):
+        """A replayer per trace: nothing is shared between them."""
+        return [[state] for state in states]
+
     def take(self, renderer, program, states, on_picture):
-        def one(state):
-            record = self.again(renderer, state)
-            if record.status is None:
-                on_picture(record)
-            return record
-        with concurrent.futures.ThreadPoolExecutor(max_workers=WORKERS) as pool:
-            return list(pool.map(one, states))
+        records = []
+        for state in states:
+            records.append(self.again(renderer, state))
+            if records[-1].status is None:
+                on_picture(records[-1])
+        return records
 
     def again(self, renderer, state):
         return retrace.replay(self.pack, self.pack.entry(state.program, state.name),

@@ -1,16 +1,20 @@
 """Frames from the programs themselves: each built program driven through
-its states on the report's private virtual X server, one process after
-another, each picture handed on while the program is driven to the next
-state. Beside the states, a window run can record every state as an
+its states on the report's private virtual X servers, one process after
+another on each, each picture handed on while the program is driven to the
+next state. --jobs N drives N programs at once, each on an X server of its
+own (a window that another covers stops drawing), a program's states cut
+into parts of a few states each. Beside the states, a window run can record every state as an
 apitrace trace (replayed on every renderer and made a trace pack), and
 measure frame rates and a frame's instructions."""
 
 import concurrent.futures
+import contextlib
 import os
 import re
 import shutil
 import subprocess
 import tempfile
+import threading
 
 from expected import judge
 from progdriver import images
@@ -59,6 +63,11 @@ def renderer_info(driver, env):
     return info
 
 
+# The fewest states a program's part holds: each part starts the program
+# afresh, which costs about as much as driving it through a few states.
+PART_STATES = 6
+
+
 class Window:
     """The window run's source of frames (see pipeline)."""
 
@@ -69,15 +78,40 @@ class Window:
         self.driver, self.preload_paths = checked(options, os.path.abspath(options.build))
         self.tools = tuple(options.preload)
         self.description = None
-        self.xserver = None
+        # Frame rates are measured with the machine to itself.
+        self.jobs = 1 if options.costs else options.jobs
+        self.servers, self.free, self.lock = [], [], threading.Lock()
 
     def __enter__(self):
-        self.xserver = XServer()
-        self.driver.display = self.xserver.display
+        self.driver.display = self.started().display
+        self.free.append(self.driver)
         return self
 
     def __exit__(self, *_):
-        self.xserver.stop()
+        for server in self.servers:
+            server.stop()
+
+    def started(self):
+        server = XServer()
+        self.servers.append(server)
+        return server
+
+    @contextlib.contextmanager
+    def lane(self):
+        """A driver whose X server no other program uses meanwhile: a free
+        one, or one on an X server started for it."""
+        with self.lock:
+            driver = self.free.pop() if self.free else None
+        if driver is None:
+            driver = Driver(self.driver.bin_dir, self.driver.preload_dir, None,
+                            timeout=self.driver.timeout)
+            with self.lock:
+                driver.display = self.started().display
+        try:
+            yield driver
+        finally:
+            with self.lock:
+                self.free.append(driver)
 
     def renderers(self):
         options = self.options
@@ -99,14 +133,23 @@ class Window:
     def texels(self):
         return judge.load_texels(self.driver.bin_dir)
 
+    def parts(self, states):
+        """As many parts as there are jobs, of PART_STATES states at least,
+        each a run of the program's states in their order."""
+        count = max(1, min(self.jobs, len(states) // PART_STATES))
+        size, more = divmod(len(states), count)
+        cuts = [i * size + min(i, more) for i in range(count + 1)]
+        return [states[a:b] for a, b in zip(cuts, cuts[1:]) if b > a]
+
     def take(self, renderer, program, states, on_picture):
-        """One process after another through the states; each picture is
-        judged on a second thread while the program is driven on. With
-        --costs the frame rates are measured with the machine to itself:
-        after the judging so far is done."""
-        with concurrent.futures.ThreadPoolExecutor(max_workers=1) as worker:
+        """One process after another through the states, on an X server of
+        its own; each picture is judged on a second thread while the program
+        is driven on. With --costs the frame rates are measured with the
+        machine to itself: after the judging so far is done."""
+        with self.lane() as driver, \
+                concurrent.futures.ThreadPoolExecutor(max_workers=1) as worker:
             jobs = []
-            records = drive.walk(self.driver, program, states, renderer.env, self.tools,
+            records = drive.walk(driver, program, states, renderer.env, self.tools,
                                  self.log, lambda record: jobs.append(
                                      worker.submit(on_picture, record)),
                                  (lambda: [job.result() for job in jobs])
@@ -116,8 +159,9 @@ class Window:
         return records
 
     def again(self, renderer, state):
-        record, run = drive.one_state(self.driver, state.program, state, renderer.env,
-                                      self.tools)
+        with self.lane() as driver:
+            record, run = drive.one_state(driver, state.program, state, renderer.env,
+                                          self.tools)
         if run is not None:
             shutil.rmtree(run.workdir, ignore_errors=True)
         return record
@@ -147,8 +191,8 @@ class Window:
 
     def record_traces(self, report, working, texels, lists):
         """Every state's trace (but those in the skips list), recorded on the
-        first renderer that works, then replayed on each; the replays run two
-        at a time, beside nothing else. The traces directory is then made a
+        first renderer that works, then replayed on each; the replays run
+        --jobs at a time, beside nothing else. The traces directory is then made a
         trace pack."""
         directory = os.path.join(report.out, "traces")
         if not working:
@@ -165,7 +209,7 @@ class Window:
                     report.traces.append(trace)
         jobs = [(trace, renderer) for renderer in working for trace in report.traces
                 if not trace.error]
-        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        with concurrent.futures.ThreadPoolExecutor(max_workers=self.options.jobs) as pool:
             for trace, renderer, error in pool.map(
                     lambda job: replayed(report, directory, job[0], job[1], texels), jobs):
                 if error:

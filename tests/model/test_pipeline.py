@@ -9,6 +9,7 @@ pictures, a baseline and the expectation lists change what a result means."""
 import os
 import shutil
 import tempfile
+import threading
 import unittest
 
 from expected import quenby
@@ -16,6 +17,7 @@ from progdriver.images import Image
 from report import catalogue as st
 from report import checks, pipeline
 from report import options as opts
+from report import renderers as rd
 from report.checks import expectations as ex
 from report.outcome import CRASH, FAIL, PASS, SKIP, TIMEOUT, Outcome
 from report.renderers import Renderer
@@ -41,6 +43,7 @@ class StandIn:
     hands the pictures on from another thread, as the real sources do."""
 
     no_context = "no context here"
+    jobs = 1
 
     def __init__(self, first, later=()):
         self.first, self.later = first, list(later)
@@ -55,6 +58,9 @@ class StandIn:
             record.settle({"crash": CRASH, "timeout": TIMEOUT}[how], "it " + how,
                           "what is known of the " + how)
         return record
+
+    def parts(self, states):
+        return [states] if states else []
 
     def take(self, renderer, program, states, on_picture):
         records = [self.record(state, self.first) for state in states]
@@ -89,7 +95,7 @@ class Pipeline(unittest.TestCase):
 
     def outcome_of(self, source, *argv):
         report, lists = self.report(*argv)
-        pipeline.run_renderer(report, source, self.renderer, lists, None, lambda text: None)
+        pipeline.run_all(report, source, lists, None, lambda text: None)
         return report, report.outcomes[("soft", STATE.id)]
 
     def test_a_picture_is_kept_judged_and_given_its_rerun_command(self):
@@ -176,6 +182,101 @@ class Checks(unittest.TestCase):
         self.assertIn("differ from the reference", outcome.note)
         self.assertEqual(report.expectations.classes[("llvmpipe", state.id)],
                          ex.EXPECTED_FAIL)
+
+
+class Sharing(unittest.TestCase):
+    """How a run is shared out: shards that together are the run, each
+    state once; parts taken at once by as many threads; a renderer check
+    that stops a run on the wrong driver; lists stacked from several
+    files."""
+
+    def test_shards_cover_the_run_once_in_its_order(self):
+        programs = [(name, True, st.program_states(name, fast=True)) for name in st.NAMES]
+        every = [s.id for _, _, states in programs for s in states]
+        for total in (1, 3, 7):
+            shards = [[s.id for _, _, states in pipeline.fraction(programs, total, k)
+                       for s in states] for k in range(1, total + 1)]
+            self.assertEqual(sorted(sum(shards, [])), sorted(every))
+            # Strided: shard k holds states k, k + N, ... of the run.
+            self.assertEqual(shards[-1], every[total - 1::total])
+        # A program none of whose states fall in the shard is left out.
+        self.assertEqual([p for p, _, _ in pipeline.fraction(programs, len(every), 2)],
+                         [programs[0][0]])
+
+    def test_parts_run_side_by_side_and_every_state_gets_its_outcome(self):
+        class Parts(StandIn):
+            jobs = 3
+
+            def __init__(self):
+                super().__init__("pass")
+                self.threads, self.lock = set(), threading.Lock()
+                self.barrier = threading.Barrier(3, timeout=30)
+
+            def parts(self, states):
+                return [[s] for s in states]
+
+            def take(self, renderer, program, states, on_picture):
+                # Returns only once three parts are under way together.
+                self.barrier.wait()
+                with self.lock:
+                    self.threads.add(threading.get_ident())
+                return super().take(renderer, program, states, on_picture)
+
+        out = tempfile.mkdtemp(prefix="sharing-")
+        self.addCleanup(shutil.rmtree, out, ignore_errors=True)
+        report = Report(opts.parse(["--build", "b", "--out", out], ""), out)
+        report.renderers = [Renderer("soft", {}, {"renderer": "soft", "bits": [8, 8, 8, 0]})]
+        report.tolerance = pipeline.tolerance(report.renderers)
+        states = [st.State("quenby", "start%d" % i, "start") for i in range(6)]
+        for state in states:
+            state.settings = STATE.settings
+        report.programs = [("quenby", True, states)]
+        source = Parts()
+        pipeline.run_all(report, source, None, None, lambda text: None)
+        self.assertEqual(len(source.threads), 3)
+        self.assertEqual([report.outcomes[("soft", s.id)].status for s in states],
+                         [PASS] * 6)
+        self.assertEqual(len(report.pictures), 6)
+
+    def test_a_renderer_check_names_what_it_found(self):
+        found = [Renderer("hw", {}, {"renderer": "llvmpipe (LLVM 15.0.6, 256 bits)"}),
+                 Renderer("dead", {}, None)]
+        checks_of = lambda *texts: opts.parse(
+            ["--build", "b"] + ["--renderer-check=" + t for t in texts], "").checks
+        self.assertEqual(rd.checked(found, checks_of("hw=^llvmpipe")), found)
+        for text, said in (("hw=radeonsi", "'llvmpipe (LLVM 15.0.6, 256 bits)'"),
+                           ("dead=.", "made no GL context"),
+                           ("gone=.", "no renderer gone in this run (found: hw, dead)")):
+            with self.assertRaises(rd.RendererError) as raised:
+                rd.checked(found, checks_of("hw=llvm", text))
+            self.assertIn(said, str(raised.exception))
+        with self.assertRaises(opts.UsageError):
+            checks_of("hw=(")
+
+    def test_stacked_lists_add_up_and_disagreeing_fails_lists_are_an_error(self):
+        folder = tempfile.mkdtemp(prefix="lists-")
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+
+        def written(name, text):
+            path = os.path.join(folder, name)
+            with open(path, "w") as f:
+                f.write(text)
+            return path
+        every = written("all.txt", "vorn@quenby@start,Fail\nvorn@fendrik@start,Crash\n")
+        mine = written("mine.txt", "vorn@tembrel@start,Timeout\nvorn@quenby@start,Fail\n")
+        other = written("other.txt", "vorn@quenby@start,Crash\n")
+        slow = written("slow.txt", "@tembrel@\n")
+        gpu = written("gpu.txt", "@fendrik@\n")
+        lists = ex.load(opts.parse(["--build", "b", "--fails", every, "--fails", mine,
+                                    "--skips", slow, "--skips", gpu], ""))
+        self.assertEqual(lists.fails, {"vorn@quenby@start": FAIL, "vorn@fendrik@start": CRASH,
+                                       "vorn@tembrel@start": TIMEOUT})
+        self.assertEqual([lists.skip_pattern("vorn@%s@start" % p) for p in
+                          ("tembrel", "fendrik", "quenby")], ["@tembrel@", "@fendrik@", None])
+        with self.assertRaises(ex.ListError) as raised:
+            ex.load(opts.parse(["--build", "b", "--fails", every, "--fails", other], ""))
+        self.assertIn("vorn@quenby@start is Fail in %s but Crash in %s" % (every, other),
+                      str(raised.exception))
 
 
 if __name__ == "__main__":
