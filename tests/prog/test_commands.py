@@ -56,6 +56,14 @@ class UsageErrors(unittest.TestCase):
             ("report", ["--replay", pack(textures=False), "--out", tempfile.mkdtemp()],
              "lacks texture files"),
             ("report", ["--build", BUILD, "--programs", "nosuch"], "unknown program: nosuch"),
+            # A job on the wrong driver stops before it judges anything (the
+            # pack's made-up trace would crash the replayer).
+            ("report", ["--replay", whole, "--renderers", "llvmpipe", "--renderer-check",
+                        "llvmpipe=^radeonsi", "--out", tempfile.mkdtemp()],
+             "renderer llvmpipe is 'llvmpipe ("),
+            ("report", ["--build", BUILD, "--fraction", "3", "--fraction-start", "4"],
+             "needs 1 <= K <= N (got N=3, K=4)"),
+            ("report", ["--merge", whole, "--fast"], "--merge does not go with --fast"),
         ]
         for name, args, text in cases:
             with self.subTest(command=name, args=args):
