@@ -10,7 +10,7 @@ from . import catalogue as st
 from . import checks, pipeline, pictures
 from . import options as opts
 from . import renderers as rd
-from .backends import junit, piglit, runners
+from .backends import junit, parts, piglit, runners
 from .checks import baseline, expectations, references
 from .measures import costs
 from .sources import replay, window
@@ -101,6 +101,7 @@ def run(options):
     report.source = source.description
     with source:
         judge_states(report, source, lists)
+    parts.record(report, source)
     return finish(report, lists, before)
 
 
