@@ -10,10 +10,16 @@ expectation lists (--fails, --flakes, --skips, --retries), 1 when a result is
 not as they expect; 2 on a usage error.
 
 scripts/report --replay PACK [options] judges a trace pack instead (see
-report.sources.replay): no build, no program, no X server."""
+report.sources.replay): no build, no program, no X server.
+
+scripts/report --merge DIR... --out OUT [--fails F]... [--flakes F]...
+[--baseline DIR] puts the reports of shards or of separate machines
+together (see report.merge): the files one run would write, the lists and
+the baseline applied once to every result, and that run's exit status."""
 
 import sys
 
+from .. import merge
 from .. import options as opts
 from .. import renderers as rd
 from ..checks import baseline, expectations
@@ -22,7 +28,8 @@ from ..run import run
 
 def main(argv=None):
     try:
-        return run(opts.parse(sys.argv[1:] if argv is None else argv, __doc__))
+        options = opts.parse(sys.argv[1:] if argv is None else argv, __doc__)
+        return (run if options.merge is None else merge.merge)(options)
     except (opts.UsageError, rd.RendererError, baseline.BaselineError,
             expectations.ListError) as error:
         print("scripts/report: error: %s" % error, file=sys.stderr)
