@@ -33,6 +33,8 @@ from .backends import parts as kept
 from .checks import baseline, expectations
 from .renderers import GALLIUM_CANDIDATES
 
+KINDS = {kept.WINDOW: "a window run", kept.REPLAY: "a replay of a trace pack"}
+
 
 class Merged(run.Report):
     """The report of a merge. Its time is its parts': run.write times a run
@@ -77,8 +79,8 @@ def inside(path, folder):
 
 
 def checked_places(out, directories, baseline_dir):
-    """OUT, which is replaced, must hold no part and the baseline, and lie
-    in no part."""
+    """OUT, which is replaced, may hold neither a part nor the baseline,
+    and may lie in no part."""
     for directory in directories:
         if inside(out, directory) or inside(directory, out):
             raise opts.UsageError("--out %s and the part %s are the same folder or one holds "
@@ -112,12 +114,15 @@ def checked_together(found):
             raise opts.UsageError("%s recorded traces (--traces), which are not merged; "
                                   "merge the replays of its pack instead" % part.directory)
         if source["kind"] != first.source["kind"]:
-            raise opts.UsageError("%s is a %s and %s a %s: merge runs of one kind" % (
-                first.directory, first.source["kind"], part.directory, source["kind"]))
+            raise opts.UsageError("%s is %s and %s %s: merge runs of one kind" % (
+                first.directory, KINDS[first.source["kind"]], part.directory,
+                KINDS[source["kind"]]))
         if source["identity"] != first.source["identity"]:
-            raise opts.UsageError("%s and %s replayed different trace packs (%s, %s)" % (
-                first.directory, part.directory, ", ".join(first.source["places"]),
-                ", ".join(source["places"])))
+            raise opts.UsageError("%s and %s replayed different trace packs (%s)" % (
+                first.directory, part.directory, "; ".join(
+                    "%s, whose pack.json hashes to %s" % (", ".join(s["places"]),
+                                                          s["identity"][:12])
+                    for s in (first.source, source))))
     checked_renderers(found)
     checked_states(found)
 
@@ -230,7 +235,7 @@ def merged(found, options, out):
     described = found[0].source["description"]
     report.source = "%smerged from %d reports: %s" % (
         described + "; " if described else "", len(found),
-        ", ".join(part.directory for part in found))
+        ", ".join(os.path.abspath(part.directory) for part in found))
     for part in found:
         report.pictures.update(part.report.pictures)
         report.outcomes.update(part.report.outcomes)

@@ -207,8 +207,9 @@ class Merging(unittest.TestCase):
                 (["a", "b"], "quenby/start on softpipe is in both"),
                 (["a", "c"], "renderer softpipe differs between"),
                 (["d", "traced"], "merge the replays of its pack instead"),
-                (["d", "pack1"], "is a window and"),
-                (["pack1", "pack2"], "replayed different trace packs (pack1, pack2)")):
+                (["d", "pack1"], "is a window run and"),
+                (["pack1", "pack2"], "replayed different trace packs (pack1, whose pack.json "
+                                      "hashes to 111111111111; pack2")):
             with self.subTest(names=names), self.assertRaises(opts.UsageError) as raised:
                 self.merged(names)
             self.assertIn(said, str(raised.exception))
