@@ -95,13 +95,13 @@ def read(directory):
     usage error."""
     try:
         part = kept.read(directory, run.Report(None, os.path.abspath(directory)))
-    except kept.PartsError as error:
+    except kept.UnreadableError as error:
         raise opts.UsageError(str(error))
     missing = [p for p in kept.picture_files(part.report)
                if not os.path.isfile(os.path.join(directory, p))]
     if missing:
         raise opts.UsageError("%s lacks pictures its %s names: %s"
-                              % (directory, kept.PARTS_FILE, ", ".join(missing[:3])))
+                              % (directory, kept.REPORT_FILE, ", ".join(missing[:3])))
     return part
 
 

@@ -45,14 +45,14 @@ from ..outcome import Outcome
 from ..renderers import Renderer
 from ..sources.pack import PACK_FILE
 
-PARTS_FILE = "report.json"
+REPORT_FILE = "report.json"
 FORMAT = 1
 WINDOW, REPLAY = "window", "replay"
 # What the writers read of a run's options.
 OPTIONS = ("fast", "timeout", "costs", "no_rates")
 
 
-class PartsError(ValueError):
+class UnreadableError(ValueError):
     """A folder whose results cannot be read back."""
 
 
@@ -122,7 +122,7 @@ def write(report, source, positions, options, ended):
                          for (p, r), (frames, objects, functions)
                          in sorted(report.instructions.items())],
     }
-    path = os.path.join(report.out, PARTS_FILE)
+    path = os.path.join(report.out, REPORT_FILE)
     with open(path + ".part", "w") as f:
         json.dump(document, f, indent=1)
     os.replace(path + ".part", path)
@@ -162,34 +162,34 @@ def outcome_of(fields):
 
 
 def load(directory):
-    """The parsed report.json of a folder; PartsError for none."""
-    path = os.path.join(directory, PARTS_FILE)
+    """The parsed report.json of a folder; UnreadableError for none."""
+    path = os.path.join(directory, REPORT_FILE)
     if not os.path.isdir(directory):
-        raise PartsError("%s is no folder" % directory)
+        raise UnreadableError("%s is no folder" % directory)
     try:
         with open(path) as f:
             document = json.load(f)
     except FileNotFoundError:
-        raise PartsError("%s holds no results to merge (no %s: a report from before "
+        raise UnreadableError("%s holds no results to merge (no %s: a report from before "
                          "merging, or one that stopped before its states were judged)"
-                         % (directory, PARTS_FILE))
+                         % (directory, REPORT_FILE))
     except (OSError, ValueError) as error:
-        raise PartsError("%s is not a valid results file (%s)" % (path, error))
+        raise UnreadableError("%s is not a valid results file (%s)" % (path, error))
     if not isinstance(document, dict) or document.get("format") != FORMAT:
-        raise PartsError("%s is not of format %d" % (path, FORMAT))
+        raise UnreadableError("%s is not of format %d" % (path, FORMAT))
     return document
 
 
 def read(directory, report):
     """The Part in a folder, its results filled into report (a fresh
-    run.Report, whose out is the folder); PartsError where the folder holds
+    run.Report, whose out is the folder); UnreadableError where the folder holds
     none, or a broken one."""
     document = load(directory)
     try:
         return filled(directory, report, document)
     except (KeyError, TypeError, ValueError, AttributeError) as error:
-        raise PartsError("%s is not a valid results file (%s: %s)" % (
-            os.path.join(directory, PARTS_FILE), type(error).__name__, error))
+        raise UnreadableError("%s is not a valid results file (%s: %s)" % (
+            os.path.join(directory, REPORT_FILE), type(error).__name__, error))
 
 
 def filled(directory, report, document):

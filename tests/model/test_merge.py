@@ -195,7 +195,7 @@ class Merging(unittest.TestCase):
         def changed(name, change):
             document = parts.load(self.path(name))
             change(document["source"])
-            written(self.path(name), parts.PARTS_FILE, json.dumps(document))
+            written(self.path(name), parts.REPORT_FILE, json.dumps(document))
         window_report(self.path("traced"), [MINE], ["fendrik/start"], [PASS])
         changed("traced", lambda s: s.update(traces=3))
         for name, pack in (("pack1", "1" * 64), ("pack2", "2" * 64)):
@@ -219,7 +219,7 @@ class Merging(unittest.TestCase):
                 merge.merge(options_of("--merge", self.path("a"), self.path("d"),
                                        "--out", out))
             self.assertIn("write the merge elsewhere", str(raised.exception))
-        self.assertEqual(sorted(os.listdir(self.path("a"))), [parts.PARTS_FILE])
+        self.assertEqual(sorted(os.listdir(self.path("a"))), [parts.REPORT_FILE])
 
 
 if __name__ == "__main__":
