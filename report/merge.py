@@ -64,7 +64,7 @@ def merge(options):
     report = merged(found, options, out)
     lists = expectations.load(options, may_take=[r.name for r in report.renderers])
     before = baseline.load(options.baseline) if options.baseline else None
-    fresh(out)
+    run.emptied(out)
     for part in found:
         copy_pictures(part, out)
     kept.write(report, merged_source(found), merged_positions(found),
@@ -244,18 +244,6 @@ def merged(found, options, out):
             for key, value in theirs.items():
                 mine.setdefault(key, value)
     return report
-
-
-def fresh(out):
-    """OUT made empty, as a run makes its --out: only an earlier report is
-    replaced, never a folder of other things."""
-    if os.path.isdir(out) and os.listdir(out):
-        if not os.path.exists(os.path.join(out, "summary.txt")):
-            raise opts.UsageError("%s is not empty and holds no report" % out)
-        shutil.rmtree(out)
-    os.makedirs(out, exist_ok=True)
-    with open(os.path.join(out, "summary.txt"), "w") as f:
-        f.write("incomplete\n")
 
 
 def copy_pictures(part, out):

@@ -87,15 +87,7 @@ def run(options):
     out = os.path.abspath(options.out)
     lists, before = checked_run(options, out)
     source = source_of(options, out)
-    if os.path.isdir(out) and os.listdir(out):
-        # Only an earlier report is replaced, never a directory of other things.
-        if not os.path.exists(os.path.join(out, "summary.txt")):
-            raise opts.UsageError("%s is not empty and holds no report" % out)
-        shutil.rmtree(out)
-    os.makedirs(out, exist_ok=True)
-    with open(os.path.join(out, "summary.txt"), "w") as f:
-        f.write("incomplete\n")
-
+    emptied(out)
     report = Report(options, out)
     report.began = time.time()
     report.source = source.description
@@ -103,6 +95,19 @@ def run(options):
         judge_states(report, source, lists)
     parts.record(report, source)
     return finish(report, lists, before)
+
+
+def emptied(out):
+    """The report directory made empty, marked incomplete until it is
+    written: only an earlier report is replaced, never a directory of other
+    things."""
+    if os.path.isdir(out) and os.listdir(out):
+        if not os.path.exists(os.path.join(out, "summary.txt")):
+            raise opts.UsageError("%s is not empty and holds no report" % out)
+        shutil.rmtree(out)
+    os.makedirs(out, exist_ok=True)
+    with open(os.path.join(out, "summary.txt"), "w") as f:
+        f.write("incomplete\n")
 
 
 def judge_states(report, source, lists):
