@@ -11,13 +11,14 @@ PYTHON=/usr/bin/python3
 # valgrind for the report's instruction counts, gdb for its crash backtraces,
 # jinja2 for its pages and Chromium to test them headless, piglit with a JUnit
 # reader, which read the report's results, what piglit's trace replayer
-# imports besides, and numpy for the report's expected pictures.
+# imports besides, numpy for the report's expected pictures, and rsync, with
+# which gitlab-ci-local (below) copies the checkout for each CI job.
 PACKAGES="build-essential cmake pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev
 libgl1-mesa-dri libglx-mesa0 libgtest-dev python3 xvfb xauth xdotool x11-utils
 apitrace imagemagick faketime clang libclang-rt-14-dev valgrind gdb
 python3-jinja2 chromium
 piglit python3-junitparser python3-packaging python3-requests python3-yaml python3-pil
-python3-numpy"
+python3-numpy rsync"
 
 # What judging a trace pack needs, with no build: Mesa's EGL and drivers,
 # apitrace's replayer, piglit (its glinfo and its runner), ImageMagick, and
@@ -40,6 +41,27 @@ install_packages() {
     [ "$(id -u)" -ne 0 ] && SUDO=sudo
     $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -q
     $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+}
+
+# gitlab-ci-local, which runs the driver CI template
+# (ci/driver-ci.gitlab-ci.yml) on this machine for its test, kept in a folder
+# of the checkout that git ignores; the test finds it there.
+GITLAB_CI_LOCAL_VERSION=4.56.0
+GITLAB_CI_LOCAL_PREFIX="$ROOT/build-tools/npm"
+
+# install_gitlab_ci_local: installs that version there with npm, and Debian's
+# Node.js and npm first where there is no npm, unless it is there already.
+install_gitlab_ci_local() {
+    bin="$GITLAB_CI_LOCAL_PREFIX/node_modules/.bin/gitlab-ci-local"
+    if [ -x "$bin" ] &&
+        [ "$("$bin" --version 2>/dev/null)" = "$GITLAB_CI_LOCAL_VERSION" ]; then
+        return 0
+    fi
+    command -v npm >/dev/null 2>&1 || install_packages "nodejs npm"
+    echo "Installing gitlab-ci-local $GITLAB_CI_LOCAL_VERSION into $GITLAB_CI_LOCAL_PREFIX"
+    mkdir -p "$GITLAB_CI_LOCAL_PREFIX"
+    npm install --prefix "$GITLAB_CI_LOCAL_PREFIX" --no-audit --no-fund \
+        --loglevel=error "gitlab-ci-local@$GITLAB_CI_LOCAL_VERSION"
 }
 
 # build DIR [CMAKE OPTIONS...]: configures once, then builds what changed.
