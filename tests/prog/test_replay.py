@@ -26,7 +26,7 @@ import pagetree
 from report.checks import expectations as ex
 from report import catalogue as st
 from report import options as opts
-from test_report import LINE, ROOT, report_command, softpipe_fails
+from test_report import LINE, ROOT, junit_cases, report_command, softpipe_fails
 
 STATES = r"vorntest5/(start|m00|m05|m07|m15)|fendrik|tembrel|quenby"
 RECORDED = ["vorntest5/start", "vorntest5/m05-lighting-on", "vorntest5/m07-fog-linear",
@@ -139,8 +139,17 @@ class DriverCI(unittest.TestCase):
             listed = dict(re.findall(r"^vorn/(\S+): (\w+)$", console.stdout, re.M))
             self.assertEqual(listed, {s: expected[renderer, s].lower() for s in RECORDED},
                              console.stderr)
-        with open(os.path.join(out, "junit.xml")) as f:
-            self.assertEqual(f.read().count("<testcase "), 2 * len(RECORDED))
+        # A testcase per state and renderer, the renderer in its classname;
+        # each failed picture attaches its mask.
+        cases = junit_cases(out)
+        self.assertEqual({(c[1], c[2]) for c in cases},
+                         {("%s.%s" % (r, s.split("/")[0]), s.split("/")[1])
+                          for r in ("llvmpipe", "softpipe") for s in RECORDED})
+        for suite, classname, name, kinds, files in cases:
+            state = "%s/%s" % (classname.split(".", 1)[1], name)
+            self.assertEqual(len(files), expected[suite, state] == "FAIL", (suite, state))
+            for path in files:
+                self.assertTrue(os.path.isfile(os.path.join(out, path)), path)
         # No pack, no report: a usage error, as is a window run's option.
         for options, text in (([tempfile.mkdtemp()], "is no trace pack"),
                               ([self.pack, "--build", h.BIN_DIR], "does not go with --build")):

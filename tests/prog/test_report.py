@@ -118,6 +118,35 @@ def piglit_times(out, renderer="llvmpipe"):
             for name, t in tests.items()}
 
 
+# Each testcase of a JUnit file as junitparser reads it: its suite,
+# classname, name, result kinds, then the files its output attaches.
+JUNIT_READER = """import re, sys
+from junitparser import JUnitXml
+for suite in JUnitXml.fromfile(sys.argv[1]):
+    for case in suite:
+        kinds = [type(r).__name__ for r in case.result] or ["Passed"]
+        files = re.findall(r"^\\[\\[ATTACHMENT\\|(.+)\\]\\]$", case.system_out or "", re.M)
+        print(suite.name, case.classname, case.name, ",".join(kinds), *files)
+"""
+
+
+def junit_cases(out):
+    """[(suite, classname, name, [result kinds], [attached files])] of a
+    report's junit.xml, read by junitparser; no two cases may share their
+    classname and name (GitLab keeps the first test of a name only)."""
+    read = subprocess.run([SYSTEM_PYTHON, "-c", JUNIT_READER, os.path.join(out, "junit.xml")],
+                          capture_output=True, text=True, timeout=60)
+    if read.returncode != 0:
+        raise AssertionError("junitparser: %s" % read.stderr[-2000:])
+    cases = [(l[0], l[1], l[2], l[3].split(","), l[4:])
+             for l in (line.split() for line in read.stdout.splitlines())]
+    names = [c[1:3] for c in cases]
+    if len(set(names)) != len(names):
+        raise AssertionError("testcases named twice: %s" % sorted(
+            n for n in set(names) if names.count(n) > 1))
+    return cases
+
+
 class CIReport(unittest.TestCase):
 
     @classmethod
@@ -235,22 +264,22 @@ class Faults(unittest.TestCase):
             self.assertIn("m15-shade-flat", f.read())
 
     def test_junit_file_through_a_reader(self):
-        reader = ("import sys\n"
-                  "from junitparser import JUnitXml\n"
-                  "for suite in JUnitXml.fromfile(sys.argv[1]):\n"
-                  "    for case in suite:\n"
-                  "        kinds = [type(r).__name__ for r in case.result] or ['Passed']\n"
-                  "        print(suite.name, case.classname, case.name, *kinds)\n")
-        read = subprocess.run([SYSTEM_PYTHON, "-c", reader, os.path.join(self.out, "junit.xml")],
-                              capture_output=True, text=True, timeout=60)
-        self.assertEqual(read.returncode, 0, read.stderr)
-        cases = {"%s/%s" % tuple(l.split()[1:3]): l.split()[3:] for l in read.stdout.splitlines()}
-        self.assertEqual(set(cases), set(self.verdicts))
+        cases = junit_cases(self.out)
+        self.assertTrue(all(c[0] == "llvmpipe" and c[1] == "llvmpipe.vorntest5" for c in cases))
+        found = {"vorntest5/" + name: (kinds, files) for _, _, name, kinds, files in cases}
+        self.assertEqual(set(found), set(self.verdicts))
         kind = {"PASS": ["Passed"], "FAIL": ["Failure"], "CRASH": ["Error"],
                 "TIMEOUT": ["Error"]}
         for state, (status, _) in self.verdicts.items():
-            self.assertEqual(cases[state], kind[status], state)
-        self.assertTrue(all(l.startswith("llvmpipe vorntest5 ") for l in read.stdout.splitlines()))
+            with self.subTest(state=state):
+                kinds, files = found[state]
+                self.assertEqual(kinds, kind[status])
+                # A failed picture attaches its mismatch mask, a file of
+                # the report; a pass, a crash or a hang (no picture) none.
+                self.assertEqual([f.endswith("-mask.png") for f in files],
+                                 [True] if status == "FAIL" else [])
+                for path in files:
+                    self.assertTrue(os.path.isfile(os.path.join(self.out, path)), path)
 
     def test_baseline_lists_the_regressions_first_and_fails_the_run(self):
         self.assertEqual(self.status, 1)
