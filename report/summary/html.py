@@ -5,7 +5,7 @@ module, with one stylesheet (report.css, copied beside the pages):
   unexpected ones (regressions, then unexpected passes) before the flakes;
   the results matrix, a row per state and a column per renderer headed by
   its counts, each cell coloured by status (or by what changed against the
-  baseline, or by its class against the expectation lists) and linking to
+  baseline, or by its class against the expectation lists) and leading to
   the state's details; its views, problems (the states that failed
   somewhere), changes and all, problems first whenever a state failed; then
   the comparison with a baseline, the renderers, the frame-rate, cost and
@@ -14,6 +14,12 @@ module, with one stylesheet (report.css, copied beside the pages):
   (capture, expected picture, mismatch mask, difference from the first
   renderer, replayed frame) as thumbnails that link to the full pictures,
   the verdict's numbers and its failing examples; failing states open.
+  A program whose blocks hold more figures (a state on a renderer) or more
+  markup than a page takes goes on as many pages as it needs,
+  <program>.html, <program>-2.html, ..., each linking to the others, so
+  that a report of many renderers (a merge of many machines) keeps pages
+  that a browser opens at once. Every link to a state's block names the
+  page that holds it.
 
 Every picture's thumbnail is made where the picture is saved (see
 pictures.save and pictures.save_verdict), so the pages only name files; a
@@ -24,8 +30,10 @@ import os
 import shutil
 
 import jinja2
+import markupsafe
 
 from .. import pictures
+from . import paging
 from ..measures import costs
 from ..backends import runners
 from ..backends.piglit import colour
@@ -51,6 +59,12 @@ WORST_FIRST = (CRASH, TIMEOUT, FAIL, SKIP, PASS)
 # state in the changes view. Other classes (an expected fail, say) colour
 # the cell only.
 CHANGES = ("regression", "fix", "unexpected pass", "flake", "new", "changed")
+# A program page holds at most this many figures (a state on a renderer) and
+# this much markup of state blocks, whichever comes first; a state's block
+# is never split, so a page holds one state at least. The markup bound
+# keeps a page of long crash reports as small as one of passes.
+FIGURES_PER_PAGE = 120
+PAGE_BYTES = 200000
 
 _environment = None
 
@@ -73,8 +87,16 @@ def in_order(kinds):
     return sorted(kinds, key=lambda k: (CHANGES.index(k) if k in CHANGES else len(CHANGES), k))
 
 
-def page_name(program):
-    return program + ".html"
+def page_name(program, number=1):
+    """The file of a program's page: its first, then <program>-2.html, ..."""
+    return program + ".html" if number == 1 else "%s-%d.html" % (program, number)
+
+
+def state_href(where, program, name):
+    """The link to a state's block on the page that holds it (where: {state
+    id: page file}); a state no page holds (one the baseline alone has)
+    links to its program's first page."""
+    return "%s#%s" % (where.get("%s/%s" % (program, name), page_name(program)), name)
 
 
 def change_kinds(report):
@@ -125,9 +147,10 @@ class Picture:
         self.caption = caption
 
 
-def matrix(report, kinds):
+def matrix(report, kinds, where):
     """The columns (renderer, counts) and a group per program of rows, each
-    row a state with its cells; the states of each view."""
+    row a state with its cells and the link to its block (where: {state id:
+    page file}); the states of each view."""
     columns = []
     for renderer in report.renderers:
         tally = collections.Counter(o.status for (r, _), o in report.outcomes.items()
@@ -147,7 +170,7 @@ def matrix(report, kinds):
             views = [v for v, wanted in (("problems", any(c.failed for c in cells)),
                                          ("changes", any(c.changed for c in cells))) if wanted]
             rows.append({"id": state.id, "name": state.name, "label": state.label,
-                         "href": "%s#%s" % (page_name(program), state.name),
+                         "href": state_href(where, program, state.name),
                          "classes": " ".join(["state"] + views), "views": views,
                          "cells": cells})
         totals = []
@@ -245,7 +268,7 @@ def blocks(report, program, states, kinds):
     return found
 
 
-def comparison_context(report):
+def comparison_context(report, where):
     """The changes against the baseline, regressions first, and the
     pictures that changed, each beside the baseline's and their
     difference."""
@@ -270,14 +293,14 @@ def comparison_context(report):
             shots.append(Picture(report.out, os.path.relpath(diff, report.out),
                                  pictures.differing_text(count)))
         changed.append({"renderer": renderer, "state": "%s/%s" % (program, name),
-                        "href": "%s#%s" % (page_name(program), name), "shots": shots})
+                        "href": state_href(where, program, name), "shots": shots})
     return {"directory": comparison.baseline.directory, "pairs": comparison.pairs_text(),
             "counts": (len(comparison.regressions), len(comparison.fixes),
                        len(comparison.new), len(comparison.gone), len(comparison.changed)),
             "rows": rows, "changed": changed}
 
 
-def expectations_context(report):
+def expectations_context(report, where):
     """The results against the expectation lists: the lists, the count of
     each class, and a row per result that fails the run (regressions, then
     unexpected passes), then per flake, each linking to its state's block."""
@@ -289,7 +312,7 @@ def expectations_context(report):
         renderer, program, name, outcome = row
         kind = expectations.classes[(renderer, "%s/%s" % (program, name))]
         rows.append({"kind": kind, "renderer": renderer, "state": "%s/%s" % (program, name),
-                     "href": "%s#%s" % (page_name(program), name),
+                     "href": state_href(where, program, name),
                      "status": expectations.status_of(row),
                      "note": expectation_note(expectations, row)})
     return {"lists": expectations.lists.describe(),
@@ -304,13 +327,69 @@ def renderer_rows(report):
             for r in report.renderers]
 
 
-def write_html(report, path):
-    """Writes index.html at path, a page per built program beside it and
-    the stylesheet."""
+def program_pages(env, report, kinds, figures_per_page, page_bytes):
+    """{program: [[(block, its markup)] of each page]} of every built
+    program."""
+    template = env.get_template("block.html")
+    books = {}
+    for program, built, states in report.programs:
+        if not built:
+            continue
+        found = blocks(report, program, states, kinds)
+        texts = [markupsafe.Markup(template.render(b=b)) for b in found]
+        pages = paging.split([(len(b["figures"]), len(t.encode()))
+                              for b, t in zip(found, texts)], figures_per_page, page_bytes)
+        books[program] = [[(found[i], texts[i]) for i in page] for page in pages]
+    return books
+
+
+def placement(books):
+    """{state id: the file of the page that holds its block}."""
+    return {b["id"]: page_name(program, number)
+            for program, pages in books.items()
+            for number, page in enumerate(pages, 1) for b, _ in page}
+
+
+def page_list(program, pages, current):
+    """The pages of a program as each lists them: file, first and last
+    state, the count of open (failing) blocks, whether it is this one."""
+    return [{"file": page_name(program, number), "first": page[0][0]["name"] if page else "",
+             "last": page[-1][0]["name"] if page else "",
+             "open": sum(b["open"] for b, _ in page), "current": number == current}
+            for number, page in enumerate(pages, 1)]
+
+
+def write_program_pages(env, out, report, program, pages, rates, where):
+    """A program's pages, each with its share of the blocks and the list of
+    its pages. The first, where a link that names no page lands (one made
+    before the states were split, say), also has the frame rates and where
+    each state on another page is."""
+    template = env.get_template("program.html")
+    total = sum(len(page) for page in pages)
+    for number, page in enumerate(pages, 1):
+        first = number == 1
+        text = template.render(
+            program=program, report=report, total=total, number=number,
+            pages=page_list(program, pages, number) if len(pages) > 1 else [],
+            elsewhere={b["name"]: where[b["id"]] for other in pages[1:] for b, _ in other}
+            if first else {},
+            rate_header=RATE_HEADER, rates=[r for r in rates if r[0] == program]
+            if first else [],
+            blocks=[t for _, t in page])
+        with open(os.path.join(out, page_name(program, number)), "w") as f:
+            f.write(text)
+
+
+def write_html(report, path, figures_per_page=FIGURES_PER_PAGE, page_bytes=PAGE_BYTES):
+    """Writes index.html at path, each built program's pages beside it (at
+    most figures_per_page figures and page_bytes of blocks a page) and the
+    stylesheet."""
     out = os.path.dirname(os.path.abspath(path))
     env = environment()
     kinds = change_kinds(report)
-    columns, groups = matrix(report, kinds)
+    books = program_pages(env, report, kinds, figures_per_page, page_bytes)
+    where = placement(books)
+    columns, groups = matrix(report, kinds, where)
     views = view_counts(groups)
     problems = dict(views)["problems"]
     passed, failed = counts(report)
@@ -321,8 +400,8 @@ def write_html(report, path):
         columns=columns, groups=groups, views=views,
         default_view="problems" if problems else "all",
         kinds=in_order(set(kinds.values())),
-        comparison=comparison_context(report),
-        expectations=expectations_context(report),
+        comparison=comparison_context(report, where),
+        expectations=expectations_context(report, where),
         renderers=renderer_rows(report),
         rate_header=RATE_HEADER, rates=rates,
         cost_windows=COST_WINDOWS, cost_seconds=COST_SECONDS,
@@ -333,12 +412,5 @@ def write_html(report, path):
         functions=function_rows(report) if report.instructions else [])
     with open(path, "w") as f:
         f.write(index)
-    template = env.get_template("program.html")
-    for program, built, states in report.programs:
-        if not built:
-            continue
-        text = template.render(
-            program=program, report=report, rate_header=RATE_HEADER, rates=[r for r in rates if r[0] == program],
-            blocks=blocks(report, program, states, kinds))
-        with open(os.path.join(out, page_name(program)), "w") as f:
-            f.write(text)
+    for program, pages in books.items():
+        write_program_pages(env, out, report, program, pages, rates, where)

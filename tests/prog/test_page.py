@@ -6,11 +6,14 @@ a baseline that remembers the broken renderer otherwise, loaded from
 file:// in headless Chromium: the DOM it builds must hold the results
 matrix with the real statuses, views that list exactly the failing and the
 changed results, and a block per state, open where it failed, whose links
-all lead to files of the report, its pictures shown as thumbnails."""
+all lead to files of the report, its pictures shown as thumbnails. Then a
+program's states spread over pages when a page may hold only a few of its
+figures, every link to a state's block leading to the page that holds it."""
 
 import concurrent.futures
 import json
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -18,7 +21,12 @@ import unittest
 import urllib.parse
 
 import harness as h
-from pagetree import Tree
+from pagetree import Tree, read
+from report import catalogue as st
+from report.outcome import FAIL, PASS, Outcome
+from report.renderers import Renderer
+from report.run import Report
+from report.summary import html
 from test_report import report_command, softpipe_fails
 
 CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
@@ -33,6 +41,10 @@ BROKEN = {"vorntest5/start": "pass", "vorntest5/m07-fog-linear": "fail",
 BEFORE = {"vorntest5/start": "pass", "vorntest5/m07-fog-linear": "fail",
           "vorntest5/m15-shade-flat": "pass", "fendrik/start": "fail"}
 SOFT_FAILS = softpipe_fails()
+# What a page of the report may weigh, whatever the renderers and states.
+PAGE_BYTES = 400 * 1024
+
+
 def dom(path, query=""):
     """The DOM of a page of the report once Chromium has loaded it from
     file:// and run its script."""
@@ -148,9 +160,10 @@ class PageInABrowser(unittest.TestCase):
         self.assertIn("k-fix", classes["fendrik/start"][2])
         self.assertNotIn("k-regression", classes["vorntest5/m07-fog-linear"][2])
 
-        # Each cell links to its state's block; each block holds every
-        # renderer's part, open where the state failed, and each of its
-        # links and pictures is a file of the report.
+        # Each row links to its state's block (its cells lead there by the
+        # page's script); each block holds every renderer's part, open where
+        # the state failed, and each of its links and pictures is a file of
+        # the report.
         links = {a.attrs["href"] for a in next(self.index.all("table", "matrix")).all("a")}
         blocks = {}
         for program in ("vorntest5", "fendrik"):
@@ -197,6 +210,108 @@ class PageInABrowser(unittest.TestCase):
                 self.assertEqual(thumb, full[:-len(".png")] + ".thumb.png")
                 self.assertLess(os.path.getsize(os.path.join(self.out, thumb)),
                                 os.path.getsize(os.path.join(self.out, full)) / 2)
+        for name in os.listdir(self.out):
+            if name.endswith(".html"):
+                self.assertLess(os.path.getsize(os.path.join(self.out, name)), PAGE_BYTES, name)
+
+
+def synthetic_report(out, renderers, failing):
+    """A report as a run leaves it for its pages: vorntest5's states (the
+    fast run's) and fendrik's on the renderers named, each captured (an
+    empty file) and passing but where failing names (renderer, state id);
+    tembrel not built."""
+    report = Report(None, out)
+    report.renderers = [Renderer(name, {}, None) for name in renderers]
+    report.programs = [("vorntest5", True, st.program_states("vorntest5", fast=True)),
+                       ("fendrik", True, st.program_states("fendrik", fast=True)),
+                       ("tembrel", False, [])]
+    for _, _, states in report.programs:
+        for state in states:
+            for renderer in renderers:
+                failed = (renderer, state.id) in failing
+                report.outcomes[(renderer, state.id)] = Outcome(
+                    FAIL if failed else PASS, "%d pixels differ" % failed)
+                picture = "%s/%s.png" % (renderer, state.id)
+                os.makedirs(os.path.dirname(os.path.join(out, picture)), exist_ok=True)
+                open(os.path.join(out, picture), "w").close()
+                report.pictures[(renderer, state.id)] = (picture, 1)
+    return report
+
+
+class PagesSplit(unittest.TestCase):
+    """Pages that may hold only 10 figures (a state on a renderer): three
+    renderers' parts of vorntest5's states go on many pages, none with more
+    than 10 figures or a state's block cut in two, and every link of every
+    page, a state's row on the index first, leads to a file and, where it
+    names one, to a block of that page."""
+
+    FIGURES = 10
+    RENDERERS = ("llvmpipe", "soft", "broken")
+
+    @classmethod
+    def setUpClass(cls):
+        cls.out = tempfile.mkdtemp(prefix="page-split-")
+        cls.states = [s.id for s in st.program_states("vorntest5", fast=True)]
+        cls.failing = {("broken", cls.states[-1]), ("soft", cls.states[20])}
+        report = synthetic_report(cls.out, cls.RENDERERS, cls.failing)
+        for name in ("summary.txt", "junit.xml"):    # what the run writes beside the pages
+            open(os.path.join(cls.out, name), "w").close()
+        html.write_html(report, os.path.join(cls.out, "index.html"),
+                        figures_per_page=cls.FIGURES)
+        cls.pages = {name: read(os.path.join(cls.out, name))
+                     for name in os.listdir(cls.out) if name.endswith(".html")}
+
+    def test_states_spread_over_pages_that_link_each_other(self):
+        program = sorted(n for n in self.pages if re.match(r"^vorntest5(-\d+)?\.html$", n))
+        self.assertGreater(len(program), len(self.states) * len(self.RENDERERS) // self.FIGURES)
+        # Each state's block is on one page, whole and in the run's order.
+        found = []
+        for number in range(1, len(program) + 1):
+            page = self.pages[html.page_name("vorntest5", number)]
+            blocks = list(page.all("details", "state"))
+            self.assertTrue(blocks, number)
+            figures = [len(list(b.all("figure"))) for b in blocks]
+            self.assertEqual(figures, [len(self.RENDERERS)] * len(blocks))
+            self.assertLessEqual(sum(figures), self.FIGURES)
+            found += ["vorntest5/" + b.attrs["id"] for b in blocks]
+            # The page lists its siblings, and opens where a state failed.
+            listed = {a.attrs["href"] for a in next(page.all("nav", "pages")).all("a")}
+            self.assertEqual(listed, set(program) - {html.page_name("vorntest5", number)})
+            for block in blocks:
+                self.assertEqual("open" in block.attrs, "vorntest5/" + block.attrs["id"]
+                                 in {state for _, state in self.failing})
+        self.assertEqual(found, self.states)
+        # A link that names only the first page, made before the split,
+        # finds its state there: the first page knows where each other is.
+        with open(os.path.join(self.out, "vorntest5.html")) as f:
+            elsewhere = json.loads(re.search(r"var elsewhere = (\{.*\});", f.read()).group(1))
+        first = {b.attrs["id"] for b in self.pages["vorntest5.html"].all("details", "state")}
+        self.assertEqual(set(elsewhere) | first, {s.split("/")[1] for s in self.states})
+        for name, page in elsewhere.items():
+            self.assertIn(name, {b.attrs["id"] for b in self.pages[page].all("details")})
+
+    def test_every_link_leads_to_its_file_and_block(self):
+        ids = {name: {e.attrs["id"] for e in page.all() if "id" in e.attrs}
+               for name, page in self.pages.items()}
+        rows = 0
+        for name, page in self.pages.items():
+            with self.subTest(page=name):
+                for a in page.all("a"):
+                    target, _, anchor = urllib.parse.unquote(a.attrs["href"]).partition("#")
+                    if target.startswith("?"):
+                        continue
+                    self.assertTrue(os.path.isfile(os.path.join(self.out, target)), target)
+                    if anchor:
+                        self.assertIn(anchor, ids[target], a.attrs["href"])
+                self.assertLess(os.path.getsize(os.path.join(self.out, name)), PAGE_BYTES)
+        # Every state's row on the index leads to its block.
+        for row in next(self.pages["index.html"].all("table", "matrix")).all("tr", "state"):
+            href = next(row.all("a")).attrs["href"]
+            page, _, anchor = href.partition("#")
+            self.assertEqual(anchor, row.attrs["id"].split("/")[1])
+            self.assertIn(anchor, ids[page])
+            rows += 1
+        self.assertEqual(rows, len(self.states) + 1)
 
 
 if __name__ == "__main__":
