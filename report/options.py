@@ -92,6 +92,11 @@ def parse(argv, doc):
     parser.add_argument("--fraction-start", type=int, default=1, metavar="K",
                         help="the state, counted from 1, that --fraction starts at: shard K "
                              "of N (default 1)")
+    parser.add_argument("--junit-prefix", default="", metavar="PATH",
+                        help="put PATH before each mask that junit.xml attaches, for a CI "
+                             "that finds the files from elsewhere than the report directory "
+                             "(GitLab: from the project's, so the report's folder there, "
+                             "e.g. vorn-report/)")
     parser.add_argument("--renderer-check", action="append", default=[],
                         metavar="NAME=REGEX",
                         help="stop with status 2, before anything is judged, unless renderer "
@@ -149,7 +154,7 @@ def parse_check(text):
 # What --merge may be given besides the parts: where to write, and what the
 # merged results are checked against. Everything else belongs to the runs
 # that made the parts.
-MERGE_OPTIONS = ("--merge", "--out", "--fails", "--flakes", "--baseline")
+MERGE_OPTIONS = ("--merge", "--out", "--fails", "--flakes", "--baseline", "--junit-prefix")
 
 
 def merge_only(options, argv):

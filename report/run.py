@@ -166,4 +166,5 @@ def write_results(report):
         piglit.write(os.path.join(report.out, "piglit", renderer.name), renderer,
                      report.states_on(renderer.name), report.options, report.began, ended)
     junit.write(os.path.join(report.out, "junit.xml"),
-                [(r, report.states_on(r.name)) for r in report.renderers])
+                [(r, report.states_on(r.name)) for r in report.renderers],
+                report.options.junit_prefix)
