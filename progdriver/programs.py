@@ -39,13 +39,15 @@ class NoProgress(RuntimeError):
 class Driver:
     """Where the programs and textures (bin_dir), the preloadable libraries
     (preload_dir, each lib<name>.so) and the X server (display) are; timeout
-    is how many seconds a program may go without progress."""
+    is how many seconds a program may go without progress; niceness what
+    the programs are started with (see nice(1))."""
 
-    def __init__(self, bin_dir, preload_dir, display, timeout=20.0):
+    def __init__(self, bin_dir, preload_dir, display, timeout=20.0, niceness=0):
         self.bin_dir = bin_dir
         self.preload_dir = preload_dir
         self.display = display
         self.timeout = timeout
+        self.niceness = niceness
 
     def library(self, name):
         """A preloadable library by its name, or a path as it is."""
@@ -88,6 +90,9 @@ class Driver:
         command = [os.path.join(self.bin_dir, program)] + list(args)
         if trace:
             command = ["apitrace", "trace", "-o", os.path.join(workdir, "calls.trace")] + command
+        if self.niceness:
+            # nice execs the program: the process, and its pid, are the program's.
+            command = ["nice", "-n", str(self.niceness)] + command
         out = os.path.join(workdir, "stdout")
         err = os.path.join(workdir, "stderr")
         with open(out, "wb") as o, open(err, "wb") as e:

@@ -139,14 +139,22 @@ def report_sheet(report):
     if not working:
         return
     first = working[0].name
-    entries = [(os.path.join(report.out, report.pictures[(first, s.id)][0]),
+    entries = [(sheet_picture(os.path.join(report.out, report.pictures[(first, s.id)][0])),
                 s.program + "\n" + s.name.replace("+", "+\n"))
                for _, built, states in report.programs if built for s in states
                if (first, s.id) in report.pictures]
     report.sheet = contact_sheet(entries, os.path.join(report.out, "contact-sheet.png"))
 
 
-def contact_sheet(entries, out, columns=8, cell=160):
+def sheet_picture(path):
+    """What the sheet shows of a picture: its thumbnail, the size of a cell
+    already, where it has one (montage then decodes and scales a tenth of
+    the pixels), else the picture."""
+    thumb = thumbnail_path(path)
+    return thumb if os.path.exists(thumb) else path
+
+
+def contact_sheet(entries, out, columns=8, cell=THUMBNAIL_SIDE):
     """One PNG of many pictures, each labelled; entries are (path, label)."""
     if not entries:
         return None

@@ -2,6 +2,7 @@
 programs in windows or from a trace pack, judged, checked and written out
 (see report.programs.report for the command)."""
 
+import concurrent.futures
 import os
 import shutil
 import time
@@ -131,10 +132,13 @@ def finish(report, lists, before):
     from the parts of a merge: the costs' ratios, the renderers' pictures
     against each other, the contact sheet and the checks; then the files.
     Returns the exit status."""
-    costs.assign_ratios(report.outcomes)
-    references.compare_renderers(report)
-    pictures.report_sheet(report)
-    checks.apply(report, lists, before)
+    with concurrent.futures.ThreadPoolExecutor(max_workers=1) as beside:
+        # The contact sheet, one ImageMagick montage, only reads the pictures.
+        sheet = beside.submit(pictures.report_sheet, report)
+        costs.assign_ratios(report.outcomes)
+        references.compare_renderers(report)
+        checks.apply(report, lists, before)
+        sheet.result()
     return write(report)
 
 

@@ -3,6 +3,7 @@ the first renderer's, and llvmpipe's against the reduced reference pictures
 kept in the repository, where a difference beyond the tolerance fails the
 state as a regression."""
 
+import concurrent.futures
 import os
 import shutil
 
@@ -46,34 +47,41 @@ def reference_name(state):
 def check_references(report):
     """llvmpipe's pictures against the reference images kept in the
     repository, both reduced alike; a state that differs beyond the tolerance
-    is a regression, and fails. A moving picture has no reference."""
+    is a regression, and fails. A moving picture has no reference. The
+    states are reduced and compared --jobs at a time."""
     if "llvmpipe" not in [r.name for r in report.renderers]:
         return
-    for program, built, states in report.programs:
-        if st.program(program).moving:
-            continue
-        for state in states:
-            picture = report.pictures.get(("llvmpipe", state.id))
-            if not picture:
-                continue
-            reduced = pictures.reduce(os.path.join(report.out, picture[0]),
-                                      os.path.join(report.out, "reduced", program,
-                                                   state.name + ".png"))
-            reference = os.path.join(REFERENCE_DIR, reference_name(state))
-            if report.options.update_reference:
-                os.makedirs(REFERENCE_DIR, exist_ok=True)
-                shutil.copyfile(reduced, reference)
-            if not os.path.exists(reference):
-                report.references[state.id] = (None, None)
-                continue
-            count = pictures.differing(images.load(reduced), images.load(reference),
-                                       report.tolerance)
-            kept = "reference/%s" % reference_name(state)
-            os.makedirs(os.path.join(report.out, "reference"), exist_ok=True)
-            shutil.copyfile(reference, os.path.join(report.out, kept))
-            report.references[state.id] = (count, kept)
+    states = [state for program, built, states in report.programs
+              if not st.program(program).moving for state in states
+              if ("llvmpipe", state.id) in report.pictures]
+    with concurrent.futures.ThreadPoolExecutor(max_workers=report.options.jobs) as pool:
+        for state, found in zip(states, pool.map(lambda s: against_reference(report, s),
+                                                 states)):
+            report.references[state.id] = found
+            count = found[0]
             outcome = report.outcomes[("llvmpipe", state.id)]
-            if (count is None or count > 0) and outcome.status == PASS:
+            if found[1] and (count is None or count > 0) and outcome.status == PASS:
                 outcome.status = FAIL
                 outcome.note += "; regression: %s reduced pixels differ from the reference" \
                     % ("the size" if count is None else count)
+
+
+def against_reference(report, state):
+    """llvmpipe's picture of a state reduced and compared with its kept
+    reference: (differing pixels or None where the sizes differ, the
+    reference's copy in the report), (None, None) where none is kept."""
+    picture = report.pictures[("llvmpipe", state.id)][0]
+    reduced = pictures.reduce(os.path.join(report.out, picture),
+                              os.path.join(report.out, "reduced", state.program,
+                                           state.name + ".png"))
+    reference = os.path.join(REFERENCE_DIR, reference_name(state))
+    if report.options.update_reference:
+        os.makedirs(REFERENCE_DIR, exist_ok=True)
+        shutil.copyfile(reduced, reference)
+    if not os.path.exists(reference):
+        return None, None
+    count = pictures.differing(images.load(reduced), images.load(reference), report.tolerance)
+    kept = "reference/%s" % reference_name(state)
+    os.makedirs(os.path.join(report.out, "reference"), exist_ok=True)
+    shutil.copyfile(reference, os.path.join(report.out, kept))
+    return count, kept
