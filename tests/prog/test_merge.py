@@ -9,12 +9,12 @@ part to merge."""
 
 import json
 import os
+import re
 import subprocess
 import unittest
-import xml.etree.ElementTree as ET
 
 import harness as h
-from test_report import LINE, ROOT, report_command, softpipe_fails
+from test_report import LINE, ROOT, junit_cases, report_command, softpipe_fails
 
 STATES = r"vorntest5/(start|m07)|fendrik|tembrel|quenby"
 SHARDS = 3
@@ -51,14 +51,16 @@ def piglit_results(out, renderer):
         return [(name, test["result"]) for name, test in json.load(f)["tests"].items()]
 
 
-def junit_cases(out):
-    """The junit.xml's count of tests, and its testcases as (suite,
-    classname, name, the kind of result)."""
-    root = ET.parse(os.path.join(out, "junit.xml")).getroot()
-    return int(root.get("tests")), [
-        (suite.get("name"), case.get("classname"), case.get("name"),
-         [child.tag for child in case if child.tag in ("failure", "error", "skipped")])
-        for suite in root for case in suite.iter("testcase")]
+def piglit_compared(before, after, renderer):
+    """piglit's own comparison of two reports' results on a renderer: its
+    summary's rows, {row: [count before, count after]}."""
+    done = subprocess.run(["piglit", "summary", "console", "-d"] + [
+        os.path.join(out, "piglit", renderer) for out in (before, after)],
+        capture_output=True, text=True, timeout=120)
+    if done.returncode != 0:
+        raise AssertionError("piglit summary console: %s" % done.stderr[-2000:])
+    rows = re.findall(r"^\s*([a-z-]+):\s+(\d+)\s+(\d+)\s*$", done.stdout, re.M)
+    return {row: [int(a), int(b)] for row, a, b in rows}
 
 
 def csv_lines(out, name):
@@ -100,6 +102,9 @@ class Merge(unittest.TestCase):
         self.assertEqual(state_lines(out), whole)
         self.assertEqual(summary_lines(out)[-2:], summary_lines(self.whole)[-2:])
         self.assertEqual(piglit_results(out, "llvmpipe"), piglit_results(self.whole, "llvmpipe"))
+        compared = piglit_compared(self.whole, out, "llvmpipe")
+        self.assertEqual(compared["total"], [len(whole)] * 2)
+        self.assertEqual(compared["changes"], [0, 0])
         self.assertEqual(junit_cases(out), junit_cases(self.whole))
         # Every state's pictures came along, and the pages show them.
         for _, renderer, state in whole:
