@@ -1,5 +1,6 @@
 """scripts/report --build DIR [options]: runs every built program of the
-suite on a private virtual X server, on every renderer at hand, and writes
+suite on private virtual X servers (--jobs at once, or every Nth state of
+the run with --fraction), on every renderer at hand, and writes
 the report directory: index.html, the pictures, the differences between
 renderers, the contact sheet, summary.txt (whose last line is "N passed, N
 failed"), piglit results per renderer under piglit/ and junit.xml. Every
