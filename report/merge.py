@@ -72,20 +72,14 @@ def merge(options):
     return run.finish(report, lists, before)
 
 
-def inside(path, folder):
-    """Whether path is folder or lies within it."""
-    path, folder = os.path.realpath(path), os.path.realpath(folder)
-    return path == folder or path.startswith(os.path.join(folder, ""))
-
-
 def checked_places(out, directories, baseline_dir):
     """OUT, which is replaced, may hold neither a part nor the baseline,
     and may lie in no part."""
     for directory in directories:
-        if inside(out, directory) or inside(directory, out):
+        if opts.inside(out, directory) or opts.inside(directory, out):
             raise opts.UsageError("--out %s and the part %s are the same folder or one holds "
                                   "the other; write the merge elsewhere" % (out, directory))
-    if baseline_dir and inside(baseline_dir, out):
+    if baseline_dir and opts.inside(baseline_dir, out):
         raise opts.UsageError("--baseline %s is this merge's own --out, or in it; write the "
                               "merge elsewhere" % baseline_dir)
 

@@ -164,6 +164,13 @@ def merge_only(options, argv):
         raise UsageError("--merge does not go with %s" % ", ".join(others))
 
 
+def inside(path, folder):
+    """Whether path is folder or lies within it: a folder a run would empty
+    or write into."""
+    path, folder = os.path.realpath(path), os.path.realpath(folder)
+    return path == folder or path.startswith(os.path.join(folder, ""))
+
+
 def selected(options, program, state_name):
     """Whether the options ask for this state."""
     return ((options.program_names is None or program in options.program_names)

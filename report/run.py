@@ -78,7 +78,7 @@ def source_of(options, out):
     if options.replay is None:
         return window.Window(options, log)
     pack = replay.checked(options)
-    if os.path.realpath(pack.directory).startswith(os.path.join(os.path.realpath(out), "")):
+    if opts.inside(pack.directory, out):
         raise opts.UsageError("--replay %s is inside this run's own --out; write this "
                               "run elsewhere" % options.replay)
     return replay.Replay(options, pack, log)

@@ -40,6 +40,7 @@ import os
 import time
 
 from .. import catalogue as st
+from .. import jsonfile
 from ..measures import costs
 from ..outcome import Outcome
 from ..renderers import Renderer
@@ -163,20 +164,13 @@ def outcome_of(fields):
 
 def load(directory):
     """The parsed report.json of a folder; UnreadableError for none."""
-    path = os.path.join(directory, REPORT_FILE)
-    if not os.path.isdir(directory):
-        raise UnreadableError("%s is no folder" % directory)
-    try:
-        with open(path) as f:
-            document = json.load(f)
-    except FileNotFoundError:
-        raise UnreadableError("%s holds no results to merge (no %s: a report from before "
-                         "merging, or one that stopped before its states were judged)"
-                         % (directory, REPORT_FILE))
-    except (OSError, ValueError) as error:
-        raise UnreadableError("%s is not a valid results file (%s)" % (path, error))
+    document = jsonfile.load(
+        directory, REPORT_FILE, UnreadableError,
+        "%s holds no results to merge (no %s: a report from before merging, or one that "
+        "stopped before its states were judged)" % (directory, REPORT_FILE), "results file")
     if not isinstance(document, dict) or document.get("format") != FORMAT:
-        raise UnreadableError("%s is not of format %d" % (path, FORMAT))
+        raise UnreadableError("%s is not of format %d"
+                              % (os.path.join(directory, REPORT_FILE), FORMAT))
     return document
 
 

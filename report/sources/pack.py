@@ -24,6 +24,7 @@ import time
 from expected import judge
 
 from .. import catalogue as st
+from .. import jsonfile
 from ..backends.piglit import test_name
 from ..backends import profile
 
@@ -120,15 +121,8 @@ def load(directory):
     """The pack in a directory; PackError where there is none, or where it
     names a trace that is not there."""
     path = os.path.join(directory, PACK_FILE)
-    if not os.path.isdir(directory):
-        raise PackError("%s is no folder" % directory)
-    try:
-        with open(path) as f:
-            document = json.load(f)
-    except FileNotFoundError:
-        raise PackError("%s is no trace pack (no %s)" % (directory, PACK_FILE))
-    except (OSError, ValueError) as error:
-        raise PackError("%s is not a valid pack file (%s)" % (path, error))
+    document = jsonfile.load(directory, PACK_FILE, PackError,
+                             "%s is no trace pack (no %s)" % (directory, PACK_FILE), "pack file")
     try:
         if document["format"] != FORMAT:
             raise PackError("%s is of format %r; this suite reads format %d"

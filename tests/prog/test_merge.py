@@ -20,12 +20,12 @@ STATES = r"vorntest5/(start|m07)|fendrik|tembrel|quenby"
 SHARDS = 3
 
 
-def report(*arguments, headless=True):
-    """scripts/report with the arguments given, DISPLAY unset for a
-    replay: (exit status, standard error)."""
+def report(*arguments):
+    """scripts/report with the arguments given and DISPLAY unset, as a
+    replay or a merge runs on a machine with no display: (exit status,
+    standard error)."""
     env = dict(os.environ)
-    if headless:
-        env.pop("DISPLAY", None)
+    env.pop("DISPLAY", None)
     done = subprocess.run(["sh", os.path.join(ROOT, "scripts", "report")] + list(arguments),
                           env=env, capture_output=True, text=True, timeout=300)
     return done.returncode, done.stderr
