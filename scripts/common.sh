@@ -5,30 +5,35 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 # Debian's own interpreter, which the Debian packages below install for.
 PYTHON=/usr/bin/python3
 
-# Debian packages: compilers and CMake, freeglut and Mesa (with its software
-# renderer), GoogleTest, and for running with no screen and testing: Xvfb,
-# xdotool, xwininfo, apitrace, ImageMagick, faketime, clang for the fuzzer,
-# valgrind for the report's instruction counts, gdb for its crash backtraces,
-# jinja2 for its pages and Chromium to test them headless, piglit with a JUnit
+# Debian packages, by names that Debian 12 and 13 both have: compilers and
+# CMake, freeglut and Mesa (with its software renderer), GoogleTest, and for
+# running with no screen and testing: Xvfb, xdotool, xwininfo, apitrace with
+# the unversioned libEGL.so that its EGL replayer opens, ImageMagick,
+# faketime, clang with its default version's runtime for the fuzzer, valgrind
+# for the report's instruction counts, gdb for its crash backtraces, jinja2
+# for its pages and Chromium to test them headless, piglit with a JUnit
 # reader, which read the report's results, what piglit's trace replayer
-# imports besides, numpy for the report's expected pictures, and rsync, with
-# which gitlab-ci-local (below) copies the checkout for each CI job.
+# imports besides, numpy for the report's expected pictures, and git and
+# rsync, with which the driver CI template's test and gitlab-ci-local (below)
+# copy the checkout for each CI job.
 PACKAGES="build-essential cmake pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev
 libgl1-mesa-dri libglx-mesa0 libgtest-dev python3 xvfb xauth xdotool x11-utils
-apitrace imagemagick faketime clang libclang-rt-14-dev valgrind gdb
+apitrace libegl-dev imagemagick faketime clang libclang-rt-dev valgrind gdb
 python3-jinja2 chromium
 piglit python3-junitparser python3-packaging python3-requests python3-yaml python3-pil
-python3-numpy rsync"
+python3-numpy git rsync"
 
 # What judging a trace pack needs, with no build: Mesa's EGL and drivers,
-# apitrace's replayer, piglit (its glinfo and its runner), ImageMagick, and
-# what the report imports: numpy for the expected pictures, Pillow to write
-# them and jinja2 for the pages.
-REPLAY_PACKAGES="python3 libegl-mesa0 libgl1-mesa-dri apitrace piglit imagemagick
+# apitrace's replayer with the libEGL.so it opens, piglit (its glinfo and its
+# runner), ImageMagick, and what the report imports: numpy for the expected
+# pictures, Pillow to write them and jinja2 for the pages.
+REPLAY_PACKAGES="python3 libegl-mesa0 libegl-dev libgl1-mesa-dri apitrace piglit imagemagick
 python3-numpy python3-pil python3-jinja2"
 
 # install_packages [PACKAGES]: installs those missing of PACKAGES (default:
-# everything the suite needs).
+# everything the suite needs). Every missing name is looked up first, so that
+# one this release does not have stops the command with its name before
+# anything is installed.
 install_packages() {
     missing=""
     for p in ${1:-$PACKAGES}; do
@@ -36,10 +41,20 @@ install_packages() {
             missing="$missing $p"
     done
     [ -z "$missing" ] && return 0
-    echo "Installing:$missing"
     SUDO=""
     [ "$(id -u)" -ne 0 ] && SUDO=sudo
     $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    unknown=""
+    for p in $missing; do
+        LC_ALL=C apt-cache policy "$p" 2>/dev/null | grep -q "Candidate: [^(]" ||
+            unknown="$unknown $p"
+    done
+    if [ -n "$unknown" ]; then
+        echo "$(basename "$0"): apt has no package$unknown on" \
+            "$(. /etc/os-release && echo "$PRETTY_NAME")" >&2
+        return 1
+    fi
+    echo "Installing:$missing"
     $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
 }
 
