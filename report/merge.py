@@ -32,26 +32,9 @@ from . import pipeline, pictures, run
 from .backends import parts as kept
 from .checks import baseline, expectations
 from .renderers import GALLIUM_CANDIDATES
+from .sources import replay, window
 
-KINDS = {kept.WINDOW: "a window run", kept.REPLAY: "a replay of a trace pack"}
-
-
-class Merged(run.Report):
-    """The report of a merge. Its time is its parts': run.write times a run
-    from its start to its writing, which for a merge would count the time
-    between the parts and the merge as well."""
-
-    def __init__(self, options, out, ended):
-        super().__init__(options, out)
-        self.ended = ended
-
-    @property
-    def seconds(self):
-        return self.ended - self.began
-
-    @seconds.setter
-    def seconds(self, _):
-        pass
+KINDS = {window.KIND: "a window run", replay.KIND: "a replay of a trace pack"}
 
 
 def merge(options):
@@ -67,8 +50,6 @@ def merge(options):
     run.emptied(out)
     for part in found:
         copy_pictures(part, out)
-    kept.write(report, merged_source(found), merged_positions(found),
-               merged_options(found), report.ended)
     return run.finish(report, lists, before)
 
 
@@ -145,7 +126,7 @@ def checked_states(found):
     """No state on a renderer in two parts."""
     where = {}
     for part in found:
-        for key in part.report.outcomes:
+        for key in part.report.results:
             if key in where:
                 raise opts.UsageError("%s on %s is in both %s and %s" % (
                     key[1], key[0], where[key], part.directory))
@@ -212,7 +193,7 @@ def merged_source(found):
     places = []
     for part in found:
         places += [p for p in part.source["places"] if p not in places]
-    return dict(first, places=places, traces=0)
+    return dict(first, places=places)
 
 
 def merged(found, options, out):
@@ -220,8 +201,10 @@ def merged(found, options, out):
     writers = argparse.Namespace(**vars(options))
     for name, value in merged_options(found).items():
         setattr(writers, name, value)
-    report = Merged(writers, out, max(part.ended for part in found))
+    report = run.Report(writers, out)
     report.began = min(part.report.began for part in found)
+    report.ended = max(part.ended for part in found)
+    report.origin, report.positions = merged_source(found), merged_positions(found)
     report.renderers = merged_renderers(found)
     report.bits = pipeline.channel_bits(report.renderers)
     report.tolerance = pipeline.tolerance(report.renderers)
@@ -232,7 +215,7 @@ def merged(found, options, out):
         ", ".join(os.path.abspath(part.directory) for part in found))
     for part in found:
         report.pictures.update(part.report.pictures)
-        report.outcomes.update(part.report.outcomes)
+        report.results.update(part.report.results)
         for mine, theirs in ((report.rates, part.report.rates),
                              (report.instructions, part.report.instructions)):
             for key, value in theirs.items():

@@ -40,9 +40,8 @@ import time
 from expected import judge, probes
 
 from . import pictures
-from .backends.piglit import environment_text, test_name
+from .names import environment_text, test_name
 from .checks import expectations
-from .measures import costs
 from .outcome import SKIP, Outcome
 
 # Where a source has no renderer to ask (the per-state commands' private X
@@ -95,12 +94,21 @@ def verdict_of(record, tol, texels):
     return judge.judge(state.program, state.settings, record.image, record.count, tol, texels)
 
 
-def kept(report, renderer, record, texels):
-    """Keeps a state's picture (with its thumbnail) in the report, judges it
-    and keeps the verdict's expected picture and mismatch mask beside it:
-    (verdict, those pictures' paths in the report by kind)."""
+def picture_name(renderer, state, under=""):
+    """Where a state's picture on a renderer goes in the report, less
+    ".png"."""
+    return "%s%s/%s/%s" % (under, renderer.name, state.program, state.name)
+
+
+def kept(report, renderer, record, texels, under=""):
+    """Keeps a state's picture (with its thumbnail) in the report as
+    under<renderer>/<program>/<state>.png, judges it and keeps the verdict's
+    expected picture and mismatch mask beside it: (verdict, those pictures'
+    paths in the report by kind). A state's own picture (under nothing) is
+    the one the report shows for it; a replay of its trace goes under
+    replay/."""
     state = record.state
-    name = "%s/%s/%s" % (renderer.name, state.program, state.name)
+    name = picture_name(renderer, state, under)
     path = os.path.join(report.out, name + ".png")
     if record.path is not None:
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -108,7 +116,8 @@ def kept(report, renderer, record, texels):
         pictures.add_thumbnail(path)
     else:
         pictures.save(record.image, path)
-    report.pictures[(renderer.name, state.id)] = (name + ".png", record.count)
+    if not under:
+        report.pictures[(renderer.name, state.id)] = (name + ".png", record.count)
     verdict = verdict_of(record, report.tolerance, texels)
     made = pictures.save_verdict(verdict, report.out, name)
     return verdict, {kind: os.path.relpath(p, report.out) for kind, p in made.items()}
@@ -119,12 +128,8 @@ def settled(source, renderer, record, judged=None):
     (verdict, the verdict's pictures): the verdict, unless the state ended
     otherwise."""
     verdict, made = judged or (None, {})
-    outcome = Outcome.of_record(record, verdict)
-    outcome.pictures = made
-    outcome.command = source.command(renderer, record.state)
-    if record.rates:
-        outcome.cost = costs.Cost(record.rates)
-    return outcome
+    return Outcome.of_record(record, verdict, pictures=made,
+                             command=source.command(renderer, record.state))
 
 
 def forget_picture(report, renderer, state):
@@ -141,12 +146,12 @@ def skipped(report, source, renderer, program, states, lists):
     for state in states:
         if renderer.info is None:
             note = "%s under %s" % (source.no_context, environment_text(renderer.env))
-            report.outcomes[(renderer.name, state.id)] = Outcome(SKIP, note)
+            report.settle((renderer.name, state.id), Outcome(SKIP, note))
             continue
         pattern = lists.skip_pattern(test_name(program, state.name)) if lists else None
         if pattern is not None:
-            report.outcomes[(renderer.name, state.id)] = expectations.skipped_outcome(pattern)
-    return [s for s in states if (renderer.name, s.id) not in report.outcomes]
+            report.settle((renderer.name, state.id), expectations.skipped_outcome(pattern))
+    return [s for s in states if (renderer.name, s.id) not in report.results]
 
 
 def fraction(programs, every, start):
@@ -201,7 +206,7 @@ def run_part(report, source, renderer, program, states, lists, texels, log):
             outcome = expectations.with_retries(
                 lists, renderer.name, test_name(program, state.name), outcome,
                 lambda: rerun(report, source, renderer, state, texels, log))
-        report.outcomes[(renderer.name, state.id)] = outcome
+        report.settle((renderer.name, state.id), outcome)
 
 
 def rerun(report, source, renderer, state, texels, log):

@@ -14,8 +14,14 @@ from . import renderers as rd
 from .backends import junit, parts, piglit, runners
 from .checks import baseline, expectations, references
 from .measures import costs
+from .outcome import final
 from .sources import replay, window
 from .summary import html as page, text as summary
+
+# Every file of a report, each written by write(report, folder); the
+# summary goes last, replacing the "incomplete" that marks a report being
+# written.
+WRITERS = (parts, runners, piglit, junit, costs, page, summary)
 
 
 class Report:
@@ -29,17 +35,53 @@ class Report:
         self.bits = [8, 8, 8, 0]
         self.programs = []           # (program, built, [State])
         self.pictures = {}           # (renderer, state id) -> (relative png, frame count)
-        self.outcomes = {}           # (renderer, state id) -> Outcome
+        self.results = {}            # (renderer, state id) -> Outcome, as the pipeline settled it
+        self.findings = []           # [Finding] of the checks after the pipeline, in their order
         self.references = {}         # state id -> (differing pixels or None, reference png)
         self.differences = {}        # (renderer, state id) -> (differing pixels, diff png)
         self.comparison = None       # baseline.Comparison with --baseline
         self.expectations = None     # expectations.Expectations with lists or --retries
         self.source = None           # what a --replay run judged, in words
+        self.origin = {}             # where the frames came from, as report.json keeps it
+        self.positions = {}          # state id -> its place in its source's whole order
         self.traces = []             # [traces.Trace] with --traces
         self.rates = {}              # (program, renderer) -> (fps, baseline fps, size)
         self.instructions = {}       # (program, renderer) -> (frames, {object: Ir per frame})
         self.sheet = None
-        self.began = self.seconds = 0.0
+        self.began = self.ended = 0.0
+        self.finals = None
+
+    @property
+    def seconds(self):
+        return self.ended - self.began
+
+    def settle(self, key, outcome):
+        """A state's result on a renderer, key (renderer, state id), as the
+        pipeline settles it."""
+        self.results[key] = outcome
+        self.finals = None
+
+    def add(self, found):
+        """A check's findings, beside the results."""
+        self.findings.extend(found)
+        self.finals = None
+
+    @property
+    def outcomes(self):
+        """{(renderer, state id): Outcome} as the writers show them: each
+        result with the findings of the checks so far folded in."""
+        if self.finals is None:
+            by_key = {}
+            for finding in self.findings:
+                by_key.setdefault(finding.key, []).append(finding)
+            self.finals = {key: final(outcome, by_key.get(key, []))
+                           for key, outcome in self.results.items()}
+        return self.finals
+
+    def finding(self, check, renderer, state_id):
+        """A check's finding of a state on a renderer, or None."""
+        return next((f for f in self.findings if f.check == check
+                     and f.key == (renderer, state_id)), None)
 
     def left_out(self, program, state_name):
         """Whether this run left a state out that the suite still has, or
@@ -92,9 +134,10 @@ def run(options):
     report = Report(options, out)
     report.began = time.time()
     report.source = source.description
+    report.origin, report.positions = source.origin(), source.positions()
     with source:
         judge_states(report, source, lists)
-    parts.record(report, source)
+    report.ended = time.time()
     return finish(report, lists, before)
 
 
@@ -103,11 +146,11 @@ def emptied(out):
     written: only an earlier report is replaced, never a directory of other
     things."""
     if os.path.isdir(out) and os.listdir(out):
-        if not os.path.exists(os.path.join(out, "summary.txt")):
+        if not os.path.exists(os.path.join(out, summary.SUMMARY_FILE)):
             raise opts.UsageError("%s is not empty and holds no report" % out)
         shutil.rmtree(out)
     os.makedirs(out, exist_ok=True)
-    with open(os.path.join(out, "summary.txt"), "w") as f:
+    with open(os.path.join(out, summary.SUMMARY_FILE), "w") as f:
         f.write("incomplete\n")
 
 
@@ -135,7 +178,7 @@ def finish(report, lists, before):
     with concurrent.futures.ThreadPoolExecutor(max_workers=1) as beside:
         # The contact sheet, one ImageMagick montage, only reads the pictures.
         sheet = beside.submit(pictures.report_sheet, report)
-        costs.assign_ratios(report.outcomes)
+        report.add(costs.findings(report))
         references.compare_renderers(report)
         checks.apply(report, lists, before)
         sheet.result()
@@ -144,31 +187,12 @@ def finish(report, lists, before):
 
 def write(report):
     """The report's files; the run's exit status."""
-    out = report.out
-    if report.expectations is not None:
-        runners.write(report.expectations, out)
-    report.seconds = time.time() - report.began
-    write_results(report)
-    if report.options.costs:
-        costs.write_csv(os.path.join(out, "costs.csv"), costs.rows(report))
-    text = summary.text(report)
-    with open(os.path.join(out, "summary.txt"), "w") as f:
-        f.write(text)
-    page.write_html(report, os.path.join(out, "index.html"))
-    print(text, end="")
-    log("report: %s" % os.path.join(out, "index.html"))
+    for writer in WRITERS:
+        writer.write(report, report.out)
+    print(summary.text(report), end="")
+    log("report: %s" % os.path.join(report.out, page.INDEX))
     if report.expectations is not None:
         return 0 if report.expectations.passed else 1
     if report.comparison is not None:
         return 1 if report.comparison.regressions else 0
     return 1 if summary.counts(report)[1] else 0
-
-
-def write_results(report):
-    ended = time.time()
-    for renderer in report.renderers:
-        piglit.write(os.path.join(report.out, "piglit", renderer.name), renderer,
-                     report.states_on(renderer.name), report.options, report.began, ended)
-    junit.write(os.path.join(report.out, "junit.xml"),
-                [(r, report.states_on(r.name)) for r in report.renderers],
-                report.options.junit_prefix)

@@ -10,12 +10,14 @@ line of its own, the path relative to the report directory (where the file
 is written) unless a prefix is given; the program's own output comes
 before it."""
 
+import os
 import re
 import xml.etree.ElementTree as ET
 
 from ..outcome import CRASH, FAIL, FAILED, SKIP, TIMEOUT
-from .piglit import differing_lines
+from ..names import differing_lines
 
+JUNIT_FILE = "junit.xml"
 # XML 1.0 has no place for most control characters, which a program's
 # standard error may hold.
 NOT_XML = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f\ufffe\uffff]")
@@ -63,10 +65,17 @@ def testcase(renderer_name, program, state_name, outcome, prefix=""):
     return case
 
 
-def write(path, suites, prefix=""):
-    """suites: [(renderer, [(program, state name, Outcome)])]. prefix goes
-    before each attachment's path, for a CI that resolves them from
-    another directory than the report's (GitLab: the job's artifacts)."""
+def write(report, folder):
+    """junit.xml in folder, a testsuite per renderer; --junit-prefix goes
+    before each attachment's path, for a CI that resolves them from another
+    directory than the report's (GitLab: the job's artifacts)."""
+    write_suites(os.path.join(folder, JUNIT_FILE),
+                 [(r, report.states_on(r.name)) for r in report.renderers],
+                 report.options.junit_prefix)
+
+
+def write_suites(path, suites, prefix=""):
+    """suites: [(renderer, [(program, state name, Outcome)])]."""
     root = ET.Element("testsuites", name="Renderer report")
     totals = dict(tests=0, failures=0, errors=0, skipped=0)
     for renderer, outcomes in suites:

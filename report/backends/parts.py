@@ -1,11 +1,11 @@
-"""A run's results whole, as one file, report.json in the report directory,
-written once every state is judged and before the checks change what a
-result means (the reference pictures, a baseline, the expectation lists):
-what the report's writers read, so that a merge (report.merge) can put the
-results of several runs together and write them as one run would. Its
-fields (JSON):
+"""A run's results whole, as one file, report.json in the report directory:
+the results as the pipeline settled them and, beside them, what the checks
+after it found (the costs' ratios, the reference pictures, a baseline, the
+expectation lists), so that a merge (report.merge) can put the results of
+several runs together and check them as one run would, and later tools
+read what each check found. Its fields (JSON):
 
-  format        1
+  format        2
   source        where the frames came from: kind ("window" or "replay"),
                 identity (a replay's trace pack: the SHA-256 of its
                 pack.json; null for a window run), places (the build or
@@ -23,31 +23,31 @@ fields (JSON):
                 pack's), however the run was cut into shards
   pictures      [{renderer, state, path, count}]: each state's picture,
                 relative to the report directory, and the frames drawn
-  outcomes      [{renderer, state, and every attribute of its Outcome}]; a
-                probe is [pixel, expected, observed, ok], cost the rates
-                measured (or null), earlier [[status, note]]
+  outcomes      [{renderer, state, and every field of its Outcome}]; a
+                probe is [pixel, expected, observed, ok], rates the frame
+                rates measured, earlier [[status, note]]
+  findings      [{check, renderer, state, status, note, line, data}]: what
+                the checks found, in their order ("fps", "reference",
+                "baseline", "expectation"); status is the one a check gives
+                a state it fails, else null
   rates         [{program, renderer, fps, base, size}]
   instructions  [{program, renderer, frames, objects: {object: Ir},
                 functions: [[object, function, Ir]]}]
 
-read() fills a Report from it again; the files it names (pictures, their
-thumbnails, the verdicts' expected pictures and masks) stay in the report
-directory beside it."""
+read() fills a Report from it again, with the results alone: a merge checks
+them afresh. The files it names (pictures, their thumbnails, the verdicts'
+expected pictures and masks) stay in the report directory beside it."""
 
-import hashlib
 import json
 import os
-import time
 
 from .. import catalogue as st
 from .. import jsonfile
-from ..measures import costs
 from ..outcome import Outcome
 from ..renderers import Renderer
-from ..sources.pack import PACK_FILE
 
 REPORT_FILE = "report.json"
-FORMAT = 1
+FORMAT = 2
 WINDOW, REPLAY = "window", "replay"
 # What the writers read of a run's options.
 OPTIONS = ("fast", "timeout", "costs", "no_rates")
@@ -71,51 +71,22 @@ class Part:
         self.ended = ended
 
 
-def pack_identity(directory):
-    """A trace pack's identity: the SHA-256 of its pack.json, which names
-    every trace with its size, frames and last call, and when it was
-    recorded."""
-    with open(os.path.join(directory, PACK_FILE), "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
-
-
-def run_source(options, source):
-    """A run's source as report.json keeps it, and each state's position
-    in that source's whole order: a replay's pack order, or the
-    catalogue's."""
-    if options.replay is not None:
-        pack = source.pack
-        order = [e.id for _, entries in pack.programs() for e in entries]
-        kept = dict(kind=REPLAY, identity=pack_identity(pack.directory), places=[pack.directory])
-    else:
-        order = [s.id for name in st.NAMES for s in st.program_states(name)]
-        kept = dict(kind=WINDOW, identity=None, places=[os.path.abspath(options.build)])
-    kept["description"] = source.description
-    return kept, {state_id: position for position, state_id in enumerate(order)}
-
-
-def record(report, source):
-    """report.json of a run whose states are all judged, from its source."""
-    kept, positions = run_source(report.options, source)
-    kept["traces"] = len(report.traces)
-    write(report, kept, positions, {name: getattr(report.options, name) for name in OPTIONS},
-          time.time())
-
-
-def write(report, source, positions, options, ended):
-    """report.json in the report's directory, written whole or not at all."""
+def write(report, folder):
+    """report.json in folder, written whole or not at all."""
     document = {
-        "format": FORMAT, "source": source, "options": options,
+        "format": FORMAT, "source": dict(report.origin, traces=len(report.traces)),
+        "options": {name: getattr(report.options, name) for name in OPTIONS},
         "renderers": [r._asdict() for r in report.renderers],
         "tolerance": report.tolerance, "bits": report.bits,
-        "began": report.began, "ended": ended,
+        "began": report.began, "ended": report.ended,
         "programs": [{"program": program, "built": built,
-                      "states": [state_json(s, positions.get(s.id)) for s in states]}
+                      "states": [state_json(s, report.positions.get(s.id)) for s in states]}
                      for program, built, states in report.programs],
         "pictures": [{"renderer": r, "state": s, "path": path, "count": count}
                      for (r, s), (path, count) in sorted(report.pictures.items())],
-        "outcomes": [dict(outcome_json(o), renderer=r, state=s)
-                     for (r, s), o in sorted(report.outcomes.items())],
+        "outcomes": [dict(o.to_json(), renderer=r, state=s)
+                     for (r, s), o in sorted(report.results.items())],
+        "findings": [f.to_json() for f in report.findings],
         "rates": [{"program": p, "renderer": r, "fps": fps, "base": base, "size": size}
                   for (p, r), (fps, base, size) in sorted(report.rates.items())],
         "instructions": [{"program": p, "renderer": r, "frames": frames, "objects": objects,
@@ -123,7 +94,7 @@ def write(report, source, positions, options, ended):
                          for (p, r), (frames, objects, functions)
                          in sorted(report.instructions.items())],
     }
-    path = os.path.join(report.out, REPORT_FILE)
+    path = os.path.join(folder, REPORT_FILE)
     with open(path + ".part", "w") as f:
         json.dump(document, f, indent=1)
     os.replace(path + ".part", path)
@@ -135,31 +106,9 @@ def state_json(state, position):
             "position": position}
 
 
-def outcome_json(outcome):
-    """Every attribute of an Outcome, as JSON takes it."""
-    fields = dict(vars(outcome))
-    fields["probes"] = [list(p) for p in outcome.probes]
-    fields["cost"] = outcome.cost.rates if outcome.cost else None
-    fields["earlier"] = [list(e) for e in outcome.earlier]
-    return fields
-
-
-def tupled(value):
-    return tuple(tupled(v) for v in value) if isinstance(value, list) else value
-
-
 def outcome_of(fields):
-    """An Outcome from outcome_json()'s fields (renderer and state aside)."""
-    outcome = Outcome(fields["status"])
-    for name, value in fields.items():
-        if name not in ("renderer", "state"):
-            setattr(outcome, name, value)
-    # JSON keeps tuples as lists; the writers format a probe's pixel and
-    # colours as tuples.
-    outcome.probes = [tupled(p) for p in outcome.probes]
-    outcome.earlier = [tuple(e) for e in outcome.earlier]
-    outcome.cost = costs.Cost(outcome.cost) if outcome.cost else None
-    return outcome
+    """An Outcome from its fields in report.json (renderer and state aside)."""
+    return Outcome.from_json({k: v for k, v in fields.items() if k not in ("renderer", "state")})
 
 
 def load(directory):
@@ -189,8 +138,9 @@ def read(directory, report):
 def filled(directory, report, document):
     report.renderers = [Renderer(r["name"], r["env"], r["info"]) for r in document["renderers"]]
     report.tolerance, report.bits = document["tolerance"], list(document["bits"])
-    report.began = document["began"]
+    report.began, report.ended = document["began"], document["ended"]
     report.source = document["source"]["description"]
+    report.origin = {k: v for k, v in document["source"].items() if k != "traces"}
     positions, report.programs = {}, []
     for item in document["programs"]:
         states = []
@@ -200,10 +150,11 @@ def filled(directory, report, document):
             positions[state.id] = s["position"]
             states.append(state)
         report.programs.append((item["program"], item["built"], states))
+    report.positions = positions
     report.pictures = {(p["renderer"], p["state"]): (p["path"], p["count"])
                        for p in document["pictures"]}
-    report.outcomes = {(o["renderer"], o["state"]): outcome_of(o)
-                       for o in document["outcomes"]}
+    report.results = {(o["renderer"], o["state"]): outcome_of(o)
+                      for o in document["outcomes"]}
     report.rates = {(r["program"], r["renderer"]): (r["fps"], r["base"], tuple(r["size"]))
                     for r in document["rates"]}
     report.instructions = {
@@ -219,5 +170,5 @@ def picture_files(report):
     the states' own and the verdicts' expected pictures and masks (each
     has its thumbnail beside it)."""
     named = {path for path, _ in report.pictures.values()}
-    named.update(p for o in report.outcomes.values() for p in o.pictures.values())
+    named.update(p for o in report.results.values() for p in o.pictures.values())
     return sorted(named)

@@ -10,14 +10,14 @@ import platform
 import sys
 import time
 
-from ..outcome import CRASH, FAIL, PASS, SKIP, TIMEOUT
+from ..names import GROUP, differing_lines, environment_text, test_name
+from ..outcome import FAIL, PIGLIT
 
 RESULTS_VERSION = 10
-GROUP = "vorn"
 RESULTS_FILE = "results.json"
+PIGLIT_DIR = "piglit"
 
-TO_PIGLIT = {PASS: "pass", FAIL: "fail", CRASH: "crash", TIMEOUT: "timeout", SKIP: "skip"}
-FROM_PIGLIT = {v: k for k, v in TO_PIGLIT.items()}
+FROM_PIGLIT = {v: k for k, v in PIGLIT.items()}
 # Every status piglit counts in its totals.
 PIGLIT_STATUSES = ("pass", "fail", "crash", "skip", "timeout", "warn", "dmesg-warn",
                    "dmesg-fail", "notrun", "incomplete")
@@ -27,31 +27,16 @@ class ResultsError(ValueError):
     """A results file that cannot be read."""
 
 
-def test_name(program, state_name):
-    return "@".join((GROUP, program, state_name))
-
-
-def environment_text(env):
-    return " ".join('%s="%s"' % item for item in sorted(env.items()))
-
-
-def differing_lines(outcome):
-    return ["pixel %s expected %s observed %s" % (pixel, colour(expected), colour(observed))
-            for pixel, expected, observed, _ in outcome.failures()]
-
-
-def colour(value):
-    return value if isinstance(value, str) else "(%s)" % ", ".join(str(c) for c in value)
-
-
 def out_text(outcome):
-    """The note, the worst differing pixels, what else a result carries (its frame
-    rate), then what the program printed."""
+    """The note, the worst differing pixels, its earlier runs and what else
+    the checks found of it (its frame rate), then what the program printed."""
     lines = [outcome.note]
     failing = differing_lines(outcome)
     if failing:
         lines += ["worst differing pixels:"] + failing
-    lines += ["%s: %s" % item for item in outcome.extra.items()]
+    if outcome.earlier:
+        lines.append("earlier runs: " + "; ".join("%s (%s)" % item for item in outcome.earlier))
+    lines += ["%s: %s" % item for item in outcome.extra]
     if outcome.out:
         lines += ["program output:", outcome.out.rstrip("\n")]
     return "\n".join(lines) + "\n"
@@ -68,14 +53,14 @@ def print_result(outcome):
     failed picture."""
     sys.stdout.write(out_text(outcome))
     sys.stderr.write(err_text(outcome))
-    print("PIGLIT: " + json.dumps({"result": TO_PIGLIT[outcome.status]}), flush=True)
+    print("PIGLIT: " + json.dumps({"result": PIGLIT[outcome.status]}), flush=True)
     return 1 if outcome.status == FAIL else 0
 
 
 def test_result(outcome, env):
     return {
         "__type__": "TestResult",
-        "result": TO_PIGLIT[outcome.status],
+        "result": PIGLIT[outcome.status],
         "out": out_text(outcome),
         "err": err_text(outcome),
         "command": outcome.command,
@@ -105,7 +90,16 @@ def totals(tests):
             for group, counts in groups.items()}
 
 
-def write(directory, renderer, outcomes, options, began, ended):
+def write(report, folder):
+    """Every renderer's results, each in a folder of its own under
+    piglit/."""
+    for renderer in report.renderers:
+        write_renderer(os.path.join(folder, PIGLIT_DIR, renderer.name), renderer,
+                       report.states_on(renderer.name), report.options, report.began,
+                       report.ended)
+
+
+def write_renderer(directory, renderer, outcomes, options, began, ended):
     """One renderer's results: outcomes is [(program, state name, Outcome)]."""
     tests = {test_name(program, name): test_result(outcome, renderer.env)
              for program, name, outcome in outcomes}

@@ -11,7 +11,7 @@ import xml.etree.ElementTree as ET
 
 from .. import catalogue as st
 from ..options import ROOT
-from .piglit import GROUP, test_name
+from ..names import GROUP, test_name
 
 PACK_PROFILE = "vorn-replay.xml.gz"
 PACK_COMMAND = os.path.join(ROOT, "scripts", "judge-trace")

@@ -8,14 +8,18 @@ less the unexpected passes."""
 import csv
 import os
 
-from .piglit import test_name
+from ..names import test_name
 
 FAILURES_FILE = "failures.csv"
 RESULTS_FILE = "results.csv"
 
 
-def write(expectations, out):
-    """Both files in out, from report.expectations."""
+def write(report, out):
+    """Both files in out, from report.expectations; none for a run without
+    lists."""
+    expectations = report.expectations
+    if expectations is None:
+        return
     failures = sorted({(test_name(p, n), expectations.status_of((r, p, n, o)))
                        for r, p, n, o in expectations.unexpected})
     with open(os.path.join(out, FAILURES_FILE), "w", newline="") as f:

@@ -3,7 +3,9 @@ judged, applied in this order by apply(): llvmpipe's pictures against the
 kept reference pictures (references: a state that passed but differs
 fails), the results against an earlier run (baseline: regressions and
 fixes) and against the expectation lists (expectations: each result's
-class). Retries happen before, in the pipeline, state by state."""
+class). Each adds its findings beside the results, which it never changes;
+each sees the findings of those before it (report.outcomes). Retries
+happen before, in the pipeline, state by state."""
 
 from . import baseline, expectations, references
 
@@ -15,5 +17,6 @@ def apply(report, lists, before):
             before, {r.name: {(p, n): o for p, n, o in report.states_on(r.name)}
                      for r in report.renderers},
             report.out, report.tolerance, report.left_out)
+        report.add(baseline.findings(report.comparison))
     if lists is not None:
         report.expectations = expectations.judge(report, lists)

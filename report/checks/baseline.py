@@ -14,8 +14,14 @@ from progdriver import images
 
 from .. import catalogue as st
 from .. import pictures
-from ..outcome import FAILED, PASS
+from ..outcome import FAILED, PASS, Finding
 from ..backends.piglit import RESULTS_FILE, ResultsError, read
+
+
+CHECK = "baseline"
+# What each kind of change keeps beside its renderer, program and state.
+BASELINE_FIELDS = {"regression": ("before", "now", "note"), "fix": ("before", "now"),
+                   "new": (), "gone": ("before",), "changed": ("differing", "diff")}
 
 
 class BaselineError(ValueError):
@@ -105,6 +111,20 @@ def compare(baseline, outcomes, out, tol, left_out):
             if (program, name) not in now and not left_out(program, name):
                 comparison.gone.append((renderer, program, name, was))
     return comparison
+
+
+def findings(comparison):
+    """A finding for each state the comparison names: what it is against
+    the baseline (a regression, a fix, new, gone, its picture changed)."""
+    found = []
+    for kind, rows in (("regression", comparison.regressions), ("fix", comparison.fixes),
+                       ("new", comparison.new), ("gone", comparison.gone),
+                       ("changed", comparison.changed)):
+        for renderer, program, name, *more in rows:
+            data = dict(zip(BASELINE_FIELDS[kind], more), kind=kind)
+            found.append(Finding(CHECK, renderer, "%s/%s" % (program, name), note=kind,
+                                 data=data))
+    return found
 
 
 def picture_change(before, now, diff, program, tol):

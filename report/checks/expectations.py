@@ -36,14 +36,14 @@ summary and the page show them, what fails the run first."""
 import os
 import re
 
-from ..backends.piglit import test_name
+from ..names import test_name
 from ..options import ROOT
 from ..renderers import GALLIUM_CANDIDATES, wanted_names
-from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT, Outcome
+from ..outcome import FAILED, PASS, RUNNER, SKIP, Finding, Outcome
 
+CHECK = "expectation"
 # The fails list's statuses, in the runners' words.
-LISTED = {"Fail": FAIL, "Crash": CRASH, "Timeout": TIMEOUT}
-RUNNER = {v: k for k, v in LISTED.items()}
+LISTED = {RUNNER[status]: status for status in FAILED}
 
 REGRESSION, UNEXPECTED_PASS, FLAKE = "regression", "unexpected pass", "flake"
 EXPECTED_FAIL, EXPECTED_PASS, SKIPPED = "expected fail", "expected pass", "skip"
@@ -208,16 +208,13 @@ def skipped_outcome(pattern):
 def with_retries(lists, renderer, test, outcome, again):
     """Runs a state again, again() giving a fresh outcome each time, while
     it fails unexpectedly and retries are left; the last outcome, carrying
-    the earlier ones' statuses and notes in its earlier list (also shown in
-    its piglit output)."""
+    the earlier ones' statuses and notes (also shown in its piglit
+    output)."""
     earlier = []
     while len(earlier) < lists.retries and lists.worth_rerunning(renderer, test, outcome):
         earlier.append((outcome.status, outcome.note))
         outcome = again()
-    if earlier:
-        outcome.earlier = earlier
-        outcome.extra["earlier runs"] = "; ".join("%s (%s)" % item for item in earlier)
-    return outcome
+    return outcome.retried(earlier) if earlier else outcome
 
 
 class Expectations:
@@ -260,9 +257,13 @@ class Expectations:
 
 
 def judge(report, lists):
-    """report.expectations from the report's outcomes."""
+    """report.expectations from the report's outcomes, and a finding for
+    each: its class and the runners' status."""
     expectations = Expectations(lists)
     for renderer in report.renderers:
         for program, name, outcome in report.states_on(renderer.name):
             expectations.add(renderer.name, program, name, outcome)
+    report.add([Finding(CHECK, *key, note=kind,
+                        data={"class": kind, "status": expectations.statuses[key]})
+                for key, kind in expectations.classes.items()])
     return expectations

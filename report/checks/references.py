@@ -11,8 +11,9 @@ from progdriver import images
 
 from .. import catalogue as st
 from .. import pictures
-from ..outcome import FAIL, PASS
+from ..outcome import FAIL, PASS, Finding
 
+CHECK = "reference"
 REFERENCE_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "reference")
 
 
@@ -55,15 +56,20 @@ def check_references(report):
               if not st.program(program).moving for state in states
               if ("llvmpipe", state.id) in report.pictures]
     with concurrent.futures.ThreadPoolExecutor(max_workers=report.options.jobs) as pool:
-        for state, found in zip(states, pool.map(lambda s: against_reference(report, s),
-                                                 states)):
-            report.references[state.id] = found
-            count = found[0]
-            outcome = report.outcomes[("llvmpipe", state.id)]
-            if found[1] and (count is None or count > 0) and outcome.status == PASS:
-                outcome.status = FAIL
-                outcome.note += "; regression: %s reduced pixels differ from the reference" \
-                    % ("the size" if count is None else count)
+        compared = list(zip(states, pool.map(lambda s: against_reference(report, s), states)))
+    found = []
+    for state, (count, kept) in compared:
+        report.references[state.id] = count, kept
+        if kept is None:
+            continue
+        failed = (count is None or count > 0) and \
+            report.outcomes[("llvmpipe", state.id)].status == PASS
+        found.append(Finding(
+            CHECK, "llvmpipe", state.id, FAIL if failed else None,
+            "regression: %s reduced pixels differ from the reference"
+            % ("the size" if count is None else count) if failed else "",
+            data={"differing": count, "reference": kept}))
+    report.add(found)
 
 
 def against_reference(report, state):

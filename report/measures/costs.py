@@ -3,37 +3,52 @@ of three windows counted from outside by the swap counter, its ratio to the
 same program's start state on the same renderer (under 1: dearer than the
 start), and the spread of the windows, (largest - smallest) / median, so
 that noise shows. Frames are the renderer's work almost alone: the programs'
-own code is under 0.1 % of a frame."""
+own code is under 0.1 % of a frame.
+
+The rates are part of a state's result; the ratios, which need the start
+state's result too, are the "fps" findings that findings() adds once every
+result is in."""
 
 import csv
+import os
 import statistics
 
+from ..outcome import Finding
+
 HEADER = ("renderer", "program", "state", "fps", "ratio", "spread")
+COSTS_FILE = "costs.csv"
+CHECK = "fps"
 
 
-class Cost:
-    def __init__(self, rates):
-        self.rates = list(rates)
-        self.fps = statistics.median(self.rates)
-        self.spread = (max(self.rates) - min(self.rates)) / self.fps if self.fps else 0.0
-        self.ratio = None
+def fps(rates):
+    return statistics.median(rates)
 
 
-def assign_ratios(outcomes):
-    """Each measured state's ratio to its program's start state on the same
-    renderer; outcomes is {(renderer, "program/state"): Outcome}."""
-    for (renderer, state_id), outcome in outcomes.items():
-        if not outcome.cost:
+def spread(rates):
+    median = fps(rates)
+    return (max(rates) - min(rates)) / median if median else 0.0
+
+
+def findings(report):
+    """A finding for each measured state: its frame rate, its ratio to its
+    program's start state on the same renderer, and its spread."""
+    found = []
+    for (renderer, state_id), outcome in report.results.items():
+        if not outcome.rates:
             continue
-        start = outcomes.get((renderer, state_id.split("/")[0] + "/start"))
-        if start is not None and start.cost and start.cost.fps:
-            outcome.cost.ratio = outcome.cost.fps / start.cost.fps
-        outcome.extra["fps"] = describe(outcome.cost)
+        start = report.results.get((renderer, state_id.split("/")[0] + "/start"))
+        ratio = None
+        if start is not None and start.rates and fps(start.rates):
+            ratio = fps(outcome.rates) / fps(start.rates)
+        data = {"fps": fps(outcome.rates), "ratio": ratio, "spread": spread(outcome.rates)}
+        found.append(Finding(CHECK, renderer, state_id, note=describe(data), line=True,
+                             data=data))
+    return found
 
 
-def describe(cost):
-    ratio = "" if cost.ratio is None else ", %.3f of the start state's" % cost.ratio
-    return "%.1f%s (spread %.1f %%)" % (cost.fps, ratio, 100 * cost.spread)
+def describe(data):
+    ratio = "" if data["ratio"] is None else ", %.3f of the start state's" % data["ratio"]
+    return "%.1f%s (spread %.1f %%)" % (data["fps"], ratio, 100 * data["spread"])
 
 
 def rows(report):
@@ -41,20 +56,24 @@ def rows(report):
     state, in the run's order."""
     found = []
     for renderer in report.renderers:
-        for program, name, outcome in report.states_on(renderer.name):
-            cost = outcome.cost
+        for program, name, _ in report.states_on(renderer.name):
+            cost = report.finding(CHECK, renderer.name, "%s/%s" % (program, name))
             if cost:
-                found.append((renderer.name, program, name, "%.1f" % cost.fps,
-                              "" if cost.ratio is None else "%.3f" % cost.ratio,
-                              "%.3f" % cost.spread))
+                data = cost.data
+                found.append((renderer.name, program, name, "%.1f" % data["fps"],
+                              "" if data["ratio"] is None else "%.3f" % data["ratio"],
+                              "%.3f" % data["spread"]))
     return found
 
 
-def write_csv(path, found):
-    with open(path, "w", newline="") as f:
+def write(report, folder):
+    """costs.csv, where the run measured the states' costs."""
+    if not report.options.costs:
+        return
+    with open(os.path.join(folder, COSTS_FILE), "w", newline="") as f:
         writer = csv.writer(f)
         writer.writerow(HEADER)
-        writer.writerows(found)
+        writer.writerows(rows(report))
 
 
 def by_program(found):

@@ -16,6 +16,7 @@ A folder without a readable pack.json, or one whose traces are missing,
 is no pack (PackError)."""
 
 import glob
+import hashlib
 import json
 import os
 import shutil
@@ -25,7 +26,7 @@ from expected import judge
 
 from .. import catalogue as st
 from .. import jsonfile
-from ..backends.piglit import test_name
+from ..names import test_name
 from ..backends import profile
 
 PACK_FILE = "pack.json"
@@ -82,6 +83,12 @@ class Pack:
 
     def entry(self, program, state):
         return next((e for e in self.entries if (e.program, e.state) == (program, state)), None)
+
+    def identity(self):
+        """The SHA-256 of its pack.json, which names every trace with its
+        size, frames and last call, and when it was recorded."""
+        with open(os.path.join(self.directory, PACK_FILE), "rb") as f:
+            return hashlib.sha256(f.read()).hexdigest()
 
 
 def entry_of(trace):

@@ -62,6 +62,9 @@ def software_too(name):
     return [{"GALLIUM_DRIVER": name}, {"GALLIUM_DRIVER": name, "LIBGL_ALWAYS_SOFTWARE": "1"}]
 
 
+KIND = "replay"
+
+
 class Replay:
     """The trace pack's source of frames (see pipeline)."""
 
@@ -78,6 +81,16 @@ class Replay:
 
     def __exit__(self, *_):
         pass
+
+    def origin(self):
+        """What it is, as report.json keeps it: a replay of one pack."""
+        return dict(kind=KIND, identity=self.pack.identity(), places=[self.pack.directory],
+                    description=self.description)
+
+    def positions(self):
+        """Each state's place in the pack's order."""
+        return {e.id: position for position, e in enumerate(
+            e for _, entries in self.pack.programs() for e in entries)}
 
     def renderers(self):
         options = self.options

@@ -13,7 +13,7 @@ import shutil
 import subprocess
 import tempfile
 
-from . import drive
+from . import drive, retrace
 
 # The frames a trace keeps: the first, which makes the context and the
 # textures, and the last few, which show the state; each frame of the
@@ -98,21 +98,18 @@ def swap_calls(path):
             and line.split()[0].isdigit()]
 
 
-def replay(directory, trace, renderer, picture_path):
+def replay(directory, trace, renderer):
     """Replays a trace headless on a renderer with the replayer's own
     comparison, against a checksum no frame has, which makes it print the
-    frame's checksum and keep its picture, which goes to picture_path.
-    Returns the checksum, or raises RuntimeError with the replayer's
-    output."""
+    frame's checksum and keep its picture. Returns the checksum and the
+    picture, a temporary file for the caller to move on; or raises
+    RuntimeError with the replayer's output."""
     script, source = replayer()
     if script is None:
         raise RuntimeError("piglit's replayer is not installed")
     results = tempfile.mkdtemp(prefix="replay-")
-    env = dict(os.environ)
-    env.pop("DISPLAY", None)
-    env.update(renderer.env)
-    # eglretrace would still connect to an X server without this.
-    env.update(PIGLIT_SOURCE_DIR=source, WAFFLE_PLATFORM="surfaceless_egl")
+    env = retrace.environment(renderer.env)
+    env["PIGLIT_SOURCE_DIR"] = source
     try:
         done = subprocess.run([SYSTEM_PYTHON, script, "compare", "trace",
                                "-d", device_name(renderer.name), "-p", directory,
@@ -125,9 +122,9 @@ def replay(directory, trace, renderer, picture_path):
         if not checksum or not picture:
             raise RuntimeError("the replay gave no frame: %s" % (output + done.stderr.decode(
                 errors="replace"))[-1500:])
-        os.makedirs(os.path.dirname(picture_path), exist_ok=True)
-        shutil.move(picture, picture_path)
-        return checksum.group(1)
+        kept = tempfile.mkstemp(prefix="replay-", suffix=".png")[1]
+        shutil.move(picture, kept)
+        return checksum.group(1), kept
     finally:
         shutil.rmtree(results, ignore_errors=True)
 

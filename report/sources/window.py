@@ -23,9 +23,9 @@ from progdriver.xserver import XServer
 
 from .. import catalogue as st
 from .. import options as opts
-from .. import pictures
+from .. import pictures, pipeline
 from .. import renderers as rd
-from ..backends.piglit import test_name
+from ..names import test_name
 from ..measures import callgrind
 from . import drive, pack as trace_pack, traces
 
@@ -71,6 +71,11 @@ PART_STATES = 6
 # report, so that driving and judging them keep their turn on the cores
 # while the programs draw with the rest.
 SIDE_BY_SIDE_NICENESS = 10
+
+
+KIND = "window"
+# Where the trace replays' pictures go in the report.
+REPLAYS = "replay/"
 
 
 class Window:
@@ -126,6 +131,17 @@ class Window:
         finally:
             with self.lock:
                 self.free.append(driver)
+
+    def origin(self):
+        """What it is, as report.json keeps it: the programs of one build."""
+        return dict(kind=KIND, identity=None,
+                    places=[os.path.dirname(self.driver.bin_dir)],
+                    description=self.description)
+
+    def positions(self):
+        """Each state's place in the catalogue's order."""
+        return {s.id: position for position, s in enumerate(
+            s for name in st.NAMES for s in st.program_states(name))}
 
     def renderers(self):
         options = self.options
@@ -262,24 +278,24 @@ class Window:
 
 
 def replayed(report, directory, trace, renderer, texels):
-    """Replays one trace on one renderer and judges the frame it draws as
-    the capture was judged, noting how far it is from the capture."""
+    """Replays one trace on one renderer and keeps and judges the frame it
+    draws as the pipeline does a state's own (under replay/), noting how
+    far it is from the capture."""
     state = trace.state
-    kept = "replay/%s/%s/%s.png" % (renderer.name, state.program, state.name)
     try:
-        checksum = traces.replay(directory, trace, renderer, os.path.join(report.out, kept))
+        checksum, path = traces.replay(directory, trace, renderer)
     except RuntimeError as error:
         trace.error = str(error)
         return trace, renderer, error
-    image = images.load(os.path.join(report.out, kept))
-    pictures.add_thumbnail(os.path.join(report.out, kept))
+    record = pipeline.Record(state)
+    record.image, record.path, record.count = images.load(path), path, trace.frames
+    verdict, _ = pipeline.kept(report, renderer, record, texels, under=REPLAYS)
     trace.checksums[renderer.name] = checksum
-    trace.pictures[renderer.name] = kept
-    trace.verdicts[renderer.name] = judge.judge(state.program, state.settings, image,
-                                                trace.frames, report.tolerance, texels)
+    trace.pictures[renderer.name] = pipeline.picture_name(renderer, state, REPLAYS) + ".png"
+    trace.verdicts[renderer.name] = verdict
     captured = report.pictures.get((renderer.name, state.id))
     if captured and not st.program(state.program).moving:
         # A moving picture's replay shows another frame.
         trace.differences[renderer.name] = pictures.differing(
-            image, images.load(os.path.join(report.out, captured[0])), report.tolerance)
+            record.image, images.load(os.path.join(report.out, captured[0])), report.tolerance)
     return trace, renderer, None

@@ -36,7 +36,7 @@ from .. import pictures
 from . import paging
 from ..measures import costs
 from ..backends import runners
-from ..backends.piglit import colour
+from ..names import colour
 from ..sources.drive import COST_SECONDS, COST_WINDOWS
 from ..checks.expectations import CLASSES, EXPECTED_PASS, FLAKE
 from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
@@ -381,6 +381,13 @@ def write_program_pages(env, out, report, program, pages, rates, where):
             blocks=[t for _, t in page])
         with open(os.path.join(out, page_name(program, number)), "w") as f:
             f.write(text)
+
+
+INDEX = "index.html"
+
+
+def write(report, folder):
+    write_html(report, os.path.join(folder, INDEX))
 
 
 def write_html(report, path, figures_per_page=FIGURES_PER_PAGE, page_bytes=PAGE_BYTES):

@@ -10,7 +10,7 @@ shares its counts and table rows."""
 import os
 
 from ..measures import costs
-from ..backends.piglit import colour, test_name
+from ..names import colour, test_name
 from ..checks.expectations import (EXPECTED_FAIL, EXPECTED_PASS, FLAKE, REGRESSION, RUNNER, SKIPPED,
                             UNEXPECTED_PASS)
 from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
@@ -231,6 +231,14 @@ FUNCTION_HEADER = ("program", "renderer", "rank", "function", "object", "instruc
 
 def renderer_label(renderer):
     return renderer.info["renderer"] if renderer.info else "no GL context"
+
+
+SUMMARY_FILE = "summary.txt"
+
+
+def write(report, folder):
+    with open(os.path.join(folder, SUMMARY_FILE), "w") as f:
+        f.write(text(report))
 
 
 def text(report):

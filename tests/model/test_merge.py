@@ -16,6 +16,7 @@ from report import catalogue as st
 from report import merge
 from report import options as opts
 from report.backends import parts, piglit
+from report.names import test_name
 from report.measures import costs
 from report.outcome import CRASH, FAIL, PASS, SKIP, Outcome
 from report.renderers import Renderer
@@ -29,22 +30,14 @@ WORKING = MINE._replace(info={"renderer": "mine", "bits": [8, 8, 8, 0]})
 
 
 def full_outcome():
-    """An Outcome with every attribute other than its defaults."""
-    outcome = Outcome(FAIL, "2 of 9 pixels judged differ", [((3, 4), "(0..9, 5, 7)",
-                                                                (20, 5, 7), False)], 9)
-    outcome.judged, outcome.differing, outcome.worst = 9, 2, 11
-    outcome.pictures = {"mask": "softpipe/vorntest/start-mask.png",
-                        "expected": "expected/vorntest/start-300x300.png"}
-    outcome.detail, outcome.out, outcome.err = "detail", "out\n", "err\n"
-    outcome.returncode, outcome.pid, outcome.start, outcome.end = 1, 42, 10.5, 12.25
-    outcome.command, outcome.extra = "run it", {"earlier runs": "CRASH (gone)"}
-    outcome.cost, outcome.earlier = costs.Cost([50.0, 60.0, 55.0]), [(CRASH, "gone")]
-    return outcome
-
-
-class Window:
-    """A window run's source, as parts.record reads it."""
-    description = None
+    """An Outcome with every field other than its defaults."""
+    return Outcome(FAIL, "2 of 9 pixels judged differ",
+                   (((3, 4), "(0..9, 5, 7)", (20, 5, 7), False),), 9, judged=9, differing=2,
+                   worst=11, pictures={"mask": "softpipe/vorntest/start-mask.png",
+                                       "expected": "expected/vorntest/start-300x300.png"},
+                   detail="detail", out="out\n", err="err\n", returncode=1, pid=42,
+                   start=10.5, end=12.25, command="run it", rates=(50.0, 60.0, 55.0),
+                   earlier=((CRASH, "gone"),))
 
 
 def options_of(*argv):
@@ -63,8 +56,12 @@ def window_report(out, renderers, states, statuses, began=100.0):
             report.programs.append((program, True, chosen))
     for renderer in renderers:
         for state_id, status in zip(states, statuses):
-            report.outcomes[(renderer.name, state_id)] = Outcome(status, "as told")
-    parts.record(report, Window)
+            report.settle((renderer.name, state_id), Outcome(status, "as told"))
+    report.origin = {"kind": "window", "identity": None, "places": [os.path.abspath("b")],
+                     "description": None}
+    report.positions = {s.id: n for n, s in enumerate(
+        s for p in st.NAMES for s in st.program_states(p))}
+    parts.write(report, out)
     return report
 
 
@@ -82,31 +79,36 @@ class RoundTrip(unittest.TestCase):
         self.addCleanup(shutil.rmtree, out, ignore_errors=True)
         report = window_report(out, [SOFT, MINE], ["vorntest/start", "quenby/start"],
                                [PASS, SKIP])
-        report.outcomes[("softpipe", "vorntest/start")] = full_outcome()
+        report.settle(("softpipe", "vorntest/start"), full_outcome())
         report.pictures[("softpipe", "vorntest/start")] = ("softpipe/vorntest/start.png", 12)
         report.rates[("vorntest", "softpipe")] = (217.2, 1787.0, (300, 300))
         report.instructions[("vorntest", "softpipe")] = (
             5, {"swrast_dri.so": 1e6}, {("swrast_dri.so", "0x1234"): 9e5, ("???", None): 1.0})
         report.source = "where the frames came from"
-        parts.write(report, {"kind": "replay", "identity": "abc", "places": [out],
-                             "description": report.source, "traces": 0},
-                    {"quenby/start": 7}, {"fast": True, "timeout": 3.0, "costs": True,
-                                          "no_rates": False}, 150.0)
+        report.origin = {"kind": "replay", "identity": "abc", "places": [out],
+                         "description": report.source}
+        report.positions, report.ended = {"quenby/start": 7}, 150.0
+        report.options.fast, report.options.timeout, report.options.costs = True, 3.0, True
+        # The checks' findings are kept beside the results, which they leave
+        # as the pipeline settled them: a merge checks the results afresh.
+        report.add(costs.findings(report))
+        parts.write(report, out)
+        with open(os.path.join(out, parts.REPORT_FILE)) as f:
+            self.assertEqual(json.load(f)["findings"], [f.to_json() for f in report.findings])
+        self.assertEqual([f.check for f in report.findings], ["fps"])
         part = parts.read(out, Report(None, out))
         back = part.report
-        for name in ("renderers", "tolerance", "bits", "began", "pictures", "rates",
-                     "instructions", "source"):
+        self.assertEqual(back.findings, [])
+        for name in ("renderers", "tolerance", "bits", "began", "ended", "pictures", "rates",
+                     "instructions", "source", "origin", "results"):
             self.assertEqual(getattr(back, name), getattr(report, name), name)
         self.assertEqual([(p, b, [vars(s) for s in states]) for p, b, states in back.programs],
                          [(p, b, [vars(s) for s in states])
                           for p, b, states in report.programs])
         self.assertEqual((part.positions, part.ended, part.options["timeout"]),
                          ({"vorntest/start": None, "quenby/start": 7}, 150.0, 3.0))
-        for key, outcome in report.outcomes.items():
-            mine, theirs = dict(vars(outcome)), dict(vars(back.outcomes[key]))
-            self.assertEqual(*(getattr(o.pop("cost"), "rates", None) for o in (mine, theirs)))
-            self.assertEqual(theirs, mine)
-        # The writers make the same of them.
+        # The writers make the same of them, the findings aside.
+        back.add(costs.findings(back))
         self.assertEqual(summary.text(back), summary.text(report))
         for renderer in report.renderers:
             for (_, _, a), (_, _, b) in zip(report.states_on(renderer.name),
@@ -173,7 +175,7 @@ class Merging(unittest.TestCase):
         with open(os.path.join(out, "results.csv")) as f:
             rows = [line.split(",") for line in f.read().splitlines()]
         self.assertEqual([(r[3], r[0]) for r in rows],
-                         [(r, piglit.test_name(*s.split("/")))
+                         [(r, test_name(*s.split("/")))
                           for r, ids in (("llvmpipe", ["vorntest/start"]), ("softpipe", order),
                                          ("mine", order)) for s in ids])
         with open(os.path.join(out, "summary.txt")) as f:

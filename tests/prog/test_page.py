@@ -229,8 +229,8 @@ def synthetic_report(out, renderers, failing):
         for state in states:
             for renderer in renderers:
                 failed = (renderer, state.id) in failing
-                report.outcomes[(renderer, state.id)] = Outcome(
-                    FAIL if failed else PASS, "%d pixels differ" % failed)
+                report.settle((renderer, state.id), Outcome(
+                    FAIL if failed else PASS, "%d pixels differ" % failed))
                 picture = "%s/%s.png" % (renderer, state.id)
                 os.makedirs(os.path.dirname(os.path.join(out, picture)), exist_ok=True)
                 open(os.path.join(out, picture), "w").close()
