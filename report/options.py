@@ -23,7 +23,8 @@ class Parser(argparse.ArgumentParser):
 
 
 def parse(argv, doc):
-    parser = Parser(prog="scripts/report", description=doc)
+    parser = Parser(prog="scripts/report", description=doc,
+                    formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", help="a build directory of the suite (not with --replay)")
     parser.add_argument("--replay", metavar="PACK",
                         help="judge a trace pack (the traces/ of a --traces run) instead: "

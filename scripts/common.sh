@@ -88,3 +88,28 @@ build() {
     fi
     cmake --build "$dir" -j "$(nproc)"
 }
+
+# check_usage COMMAND [ARGUMENTS...]: answers a command's --help and its
+# usage errors before anything is installed or built, with Debian's Python
+# and its standard library alone (report/programs/usage.py): the help goes
+# to standard output and ends the script with status 0, a usage error is one
+# line on standard error and ends it with status 2; arguments the command
+# takes return. With no Python yet, -h or --help among the arguments prints
+# the script's opening comment, and anything else goes on, for the command to
+# check once Python is installed.
+check_usage() {
+    if [ ! -x "$PYTHON" ]; then
+        for arg; do
+            case $arg in
+            -h|--help) sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; exit 0 ;;
+            esac
+        done
+        return 0
+    fi
+    usage=$(PYTHONPATH="$ROOT" PYTHONDONTWRITEBYTECODE=1 \
+        "$PYTHON" -m report.programs.usage "$@") || exit $?
+    if [ -n "$usage" ]; then
+        printf '%s\n' "$usage"
+        exit 0
+    fi
+}

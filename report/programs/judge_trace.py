@@ -10,7 +10,6 @@ crash or a hang goes to standard error. The exit status is 1 for fail and 0
 otherwise, as piglit's own tests do; 2 for a usage error (no such pack or
 trace). piglit adds -auto and -fbo to a test's command; they are ignored."""
 
-import argparse
 import os
 import sys
 
@@ -19,17 +18,7 @@ from ..backends import piglit
 from ..outcome import Outcome
 from ..sources import retrace
 from ..sources.pack import PackError, load
-from .run_state import PIGLIT_FLAGS
-
-
-def arguments(argv):
-    parser = argparse.ArgumentParser(prog="scripts/judge-trace", description=__doc__)
-    parser.add_argument("--timeout", type=float, default=10.0,
-                        help="seconds the replay may take (default 10)")
-    parser.add_argument("pack")
-    parser.add_argument("program")
-    parser.add_argument("state")
-    return parser.parse_args([a for a in argv if a not in PIGLIT_FLAGS])
+from .usage import judge_trace as arguments
 
 
 def main(argv=None):

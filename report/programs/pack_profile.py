@@ -10,14 +10,12 @@ import sys
 
 from ..backends import profile
 from ..sources.pack import PackError, load
+from .usage import pack_profile as arguments
 
 
 def main(argv):
-    if len(argv) != 1:
-        print("usage: scripts/pack-profile PACK", file=sys.stderr)
-        return 2
     try:
-        pack = load(os.path.abspath(argv[0]))
+        pack = load(os.path.abspath(arguments(argv).pack))
     except PackError as error:
         print("scripts/pack-profile: error: %s" % error, file=sys.stderr)
         return 2

@@ -11,7 +11,6 @@ status is 1 for fail and 0 otherwise, as piglit's own tests do, so that
 piglit keeps the result the line gives; 2 for a usage error. piglit adds
 -auto and -fbo to a test's command; they are ignored."""
 
-import argparse
 import os
 import sys
 
@@ -22,22 +21,9 @@ from progdriver.xserver import XServer
 from .. import catalogue as st
 from .. import pipeline
 from ..backends import piglit
-from ..options import ROOT
 from ..outcome import Outcome
 from ..sources import drive
-
-PIGLIT_FLAGS = ("-auto", "-fbo")
-
-
-def arguments(argv):
-    parser = argparse.ArgumentParser(prog="scripts/run-state", description=__doc__)
-    parser.add_argument("--build", default=os.path.join(ROOT, "build"),
-                        help="a build directory of the suite (default: build)")
-    parser.add_argument("--timeout", type=float, default=10.0,
-                        help="seconds without a new frame, a menu or an exit (default 10)")
-    parser.add_argument("program")
-    parser.add_argument("state")
-    return parser.parse_args([a for a in argv if a not in PIGLIT_FLAGS])
+from .usage import run_state as arguments
 
 
 def run(options):
