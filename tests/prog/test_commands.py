@@ -5,6 +5,7 @@ arguments. Each is a usage error: one line on standard error, exit status
 
 import json
 import os
+import shutil
 import subprocess
 import tempfile
 import unittest
@@ -72,6 +73,55 @@ class UsageErrors(unittest.TestCase):
                 self.assertEqual(len(done.stderr.splitlines()), 1, done.stderr)
                 self.assertIn(text, done.stderr)
                 self.assertNotIn("Traceback", done.stdout + done.stderr)
+
+
+class FirstMinute(unittest.TestCase):
+    """--help and a mistyped option answer from a checkout with nothing
+    built, before any command installs or builds: apt-get, dpkg-query and
+    cmake fail loudly (status 99) if anything calls them."""
+
+    def test_help_and_usage_errors_come_before_install_and_build(self):
+        checkout = tempfile.mkdtemp(prefix="checkout-")
+        for folder in ("scripts", "report"):
+            shutil.copytree(os.path.join(ROOT, folder), os.path.join(checkout, folder),
+                            ignore=shutil.ignore_patterns("__pycache__"))
+        guard = os.path.join(checkout, "guard")
+        os.makedirs(guard)
+        for tool in ("apt-get", "dpkg-query", "cmake", "sudo"):
+            with open(os.path.join(guard, tool), "w") as f:
+                f.write("#!/bin/sh\necho %s called >&2\nexit 99\n" % tool)
+            os.chmod(os.path.join(guard, tool), 0o755)
+        env = dict(os.environ, PATH=guard + os.pathsep + os.environ["PATH"])
+
+        def command(name, *args):
+            return subprocess.run([os.path.join(checkout, "scripts", name)] + list(args),
+                                  capture_output=True, text=True, timeout=60, env=env)
+
+        for name in ("report", "run", "run-state", "judge-trace", "pack-profile"):
+            for ask in ("--help", "-h"):
+                with self.subTest(command=name, args=ask):
+                    done = command(name, ask)
+                    self.assertEqual((done.returncode, done.stderr), (0, ""))
+                    self.assertIn("scripts/" + name, done.stdout)
+        for name, args, text in [("report", ["--fsat"], "unrecognized arguments: --fsat"),
+                                 ("report", ["--replay"], "expected one argument"),
+                                 ("run", ["--fsat"], "unrecognized option --fsat"),
+                                 ("run", ["nosuch"], "no such program: nosuch"),
+                                 ("run", [], "no program given"),
+                                 ("run-state", ["--fsat", "fendrik", "start"], "--fsat"),
+                                 ("judge-trace", ["--fsat", "P", "fendrik", "start"], "--fsat"),
+                                 ("pack-profile", ["--fsat", "P"], "--fsat")]:
+            with self.subTest(command=name, args=args):
+                done = command(name, *args)
+                self.assertEqual((done.returncode, done.stdout), (2, ""), done.stderr)
+                self.assertEqual(len(done.stderr.splitlines()), 1, done.stderr)
+                self.assertIn(text, done.stderr)
+        # Arguments that are fine go on to the install, which the guard stops.
+        for name, args in [("report", ["--fast"]), ("run", ["fendrik", "--help"])]:
+            with self.subTest(command=name, args=args):
+                done = command(name, *args)
+                self.assertEqual(done.returncode, 99, done.stdout + done.stderr)
+                self.assertIn("called", done.stderr)
 
 
 if __name__ == "__main__":
