@@ -13,6 +13,8 @@ import re
 import subprocess
 import unittest
 
+from report.backends import parts
+
 import harness as h
 from test_report import LINE, ROOT, junit_cases, report_command, softpipe_fails
 
@@ -106,6 +108,8 @@ class Merge(unittest.TestCase):
         self.assertEqual(compared["total"], [len(whole)] * 2)
         self.assertEqual(compared["changes"], [0, 0])
         self.assertEqual(junit_cases(out), junit_cases(self.whole))
+        # The checks found the same of the merged results as of the whole run.
+        self.assertEqual(*(parts.load(folder)["findings"] for folder in (out, self.whole)))
         # Every state's pictures came along, and the pages show them.
         for _, renderer, state in whole:
             self.assertTrue(os.path.isfile(os.path.join(out, renderer, state + ".png")), state)
