@@ -66,6 +66,12 @@ GITLAB_CI_LOCAL_PREFIX="$ROOT/build-tools/npm"
 
 # install_gitlab_ci_local: installs that version there with npm, and Debian's
 # Node.js and npm first where there is no npm, unless it is there already.
+# Where npm can download no prebuilt regular-expression module (re2) for it,
+# node-gyp compiles one: npm would take the newest node-gyp, which needs a
+# newer Node.js than Debian 12's and 13's, so the folder's package.json keeps
+# one that runs on Node.js 18 and 20, pointed at Node.js's own headers where
+# Debian installs them with npm (libnode-dev), which it would download.
+GITLAB_CI_LOCAL_NODE_GYP=11.4.2
 install_gitlab_ci_local() {
     bin="$GITLAB_CI_LOCAL_PREFIX/node_modules/.bin/gitlab-ci-local"
     if [ -x "$bin" ] &&
@@ -75,16 +81,52 @@ install_gitlab_ci_local() {
     command -v npm >/dev/null 2>&1 || install_packages "nodejs npm"
     echo "Installing gitlab-ci-local $GITLAB_CI_LOCAL_VERSION into $GITLAB_CI_LOCAL_PREFIX"
     mkdir -p "$GITLAB_CI_LOCAL_PREFIX"
-    npm install --prefix "$GITLAB_CI_LOCAL_PREFIX" --no-audit --no-fund \
-        --loglevel=error "gitlab-ci-local@$GITLAB_CI_LOCAL_VERSION"
+    cat >"$GITLAB_CI_LOCAL_PREFIX/package.json" <<EOF
+{
+  "private": true,
+  "dependencies": { "gitlab-ci-local": "$GITLAB_CI_LOCAL_VERSION" },
+  "overrides": { "node-gyp": "$GITLAB_CI_LOCAL_NODE_GYP" }
+}
+EOF
+    rm -f "$GITLAB_CI_LOCAL_PREFIX/package-lock.json"
+    nodedir=${npm_config_nodedir:-}
+    if [ -z "$nodedir" ] && [ -f /usr/include/node/common.gypi ]; then
+        nodedir=/usr
+    fi
+    npm_config_nodedir=$nodedir npm install --prefix "$GITLAB_CI_LOCAL_PREFIX" \
+        --no-audit --no-fund --loglevel=error
 }
 
-# build DIR [CMAKE OPTIONS...]: configures once, then builds what changed.
+# configure DIR [CMAKE OPTIONS...]: configures DIR with those options where
+# it is not configured yet, or where its cache holds another value of one of
+# them: a folder that another command configured first.
+configure() {
+    if [ -f "$1/CMakeCache.txt" ]; then
+        for option in "$@"; do
+            case $option in -D*=*) ;; *) continue ;; esac
+            setting=${option#-D}
+            name=${setting%%=*}
+            if ! awk -v name="${name%%:*}" -v value="${setting#*=}" '
+                index($0, name ":") == 1 { sub(/^[^=]*=/, ""); found = ($0 == value) }
+                END { exit !found }' "$1/CMakeCache.txt"; then
+                cmake -S "$ROOT" -B "$@"
+                return
+            fi
+        done
+        return 0
+    fi
+    cmake -S "$ROOT" -B "$@"
+}
+
+# build DIR [CMAKE OPTIONS...]: configures (see configure; a new folder for
+# RelWithDebInfo), then builds what changed.
 build() {
     dir=$1
     shift
-    if [ ! -f "$dir/CMakeCache.txt" ]; then
-        cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    if [ -f "$dir/CMakeCache.txt" ]; then
+        configure "$dir" "$@"
+    else
+        configure "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
     fi
     cmake --build "$dir" -j "$(nproc)"
 }
