@@ -129,17 +129,47 @@ def replay(directory, trace, renderer):
         shutil.rmtree(results, ignore_errors=True)
 
 
+def yaml_form():
+    """The form of traces.yml that the installed replayer reads: "devices"
+    (Debian 13's piglit: traces: a mapping of each path to its devices, each
+    with its checksum) or "list" (Debian 12's: traces: a list of path and
+    expectations, each a device and its checksum); told by asking it for a
+    device's traces and checksums (query traces -c, which both read alike)
+    written in the first form. "devices" where there is no replayer."""
+    script, source = replayer()
+    if script is None:
+        return "devices"
+    with tempfile.TemporaryDirectory(prefix="traces-yml-") as directory:
+        probe = os.path.join(directory, "traces.yml")
+        with open(probe, "w") as f:
+            f.write('traces:\n  "probe.trace":\n    "gl-probe":\n      checksum: "probe"\n')
+        env = dict(os.environ, PIGLIT_SOURCE_DIR=source)
+        done = subprocess.run([SYSTEM_PYTHON, script, "query", "-y", probe, "traces",
+                               "-d", "gl-probe", "-c"], env=env,
+                              capture_output=True, text=True, timeout=120)
+    return "devices" if done.stdout.split() == ["probe.trace", "probe"] else "list"
+
+
 def write_yaml(path, traces, renderers):
-    """traces.yml in the replayer's description format: a traces: list of
-    path and expectations, each expectation a device and its checksum."""
+    """traces.yml in the description format of the installed replayer (see
+    yaml_form), with each trace's expected checksum on every renderer that
+    replayed it. Paths and checksums are quoted: a checksum of digits alone
+    would read as a number."""
+    expected = [(trace.path, [(device_name(r.name), trace.checksums[r.name])
+                              for r in renderers if r.name in trace.checksums])
+                for trace in traces if trace.checksums]
     lines = ["traces:"]
-    for trace in traces:
-        if not trace.checksums:
-            continue
-        lines += ["  - path: %s" % trace.path, "    expectations:"]
-        for renderer in renderers:
-            if renderer.name in trace.checksums:
-                lines += ["      - device: %s" % device_name(renderer.name),
-                          "        checksum: %s" % trace.checksums[renderer.name]]
+    if yaml_form() == "devices":
+        for trace_path, checksums in expected:
+            lines.append("  %s:" % json.dumps(trace_path))
+            for device, checksum in checksums:
+                lines += ["    %s:" % json.dumps(device),
+                          "      checksum: %s" % json.dumps(checksum)]
+    else:
+        for trace_path, checksums in expected:
+            lines += ["  - path: %s" % json.dumps(trace_path), "    expectations:"]
+            for device, checksum in checksums:
+                lines += ["      - device: %s" % json.dumps(device),
+                          "        checksum: %s" % json.dumps(checksum)]
     with open(path, "w") as f:
         f.write("\n".join(lines) + "\n")
