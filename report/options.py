@@ -7,7 +7,7 @@ import argparse
 import os
 import re
 
-from . import renderers
+from . import catalogue, renderers
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 USAGE_STATUS = 2
@@ -138,6 +138,9 @@ def parse(argv, doc):
                              % ", --".join(n.replace("_", "-") for n in window_only))
     options.renderer_names = options.renderers.split(",") if options.renderers else None
     options.program_names = options.programs.split(",") if options.programs else None
+    unknown = [n for n in options.program_names or [] if n not in catalogue.NAMES]
+    if unknown:
+        raise UsageError("unknown program: %s" % ", ".join(unknown))
     return options
 
 

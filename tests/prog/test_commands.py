@@ -105,6 +105,7 @@ class FirstMinute(unittest.TestCase):
                     self.assertIn("scripts/" + name, done.stdout)
         for name, args, text in [("report", ["--fsat"], "unrecognized arguments: --fsat"),
                                  ("report", ["--replay"], "expected one argument"),
+                                 ("report", ["--programs", "nosuch"], "unknown program"),
                                  ("run", ["--fsat"], "unrecognized option --fsat"),
                                  ("run", ["nosuch"], "no such program: nosuch"),
                                  ("run", [], "no program given"),
