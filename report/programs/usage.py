@@ -79,27 +79,29 @@ def run(argv):
                              else "no such program: %s") % argv[0], usage)
 
 
+def per_state(argv, parser, timeout_help):
+    """The arguments of a command piglit runs for each state: the parser's
+    own, then --timeout and PROGRAM STATE; piglit's flags are ignored."""
+    parser.add_argument("--timeout", type=float, default=10.0, metavar="SECONDS",
+                        help=timeout_help)
+    parser.add_argument("program", metavar="PROGRAM", help=PROGRAM_HELP)
+    parser.add_argument("state", metavar="STATE", help=STATE_HELP)
+    return parser.parse_args([a for a in argv if a not in PIGLIT_FLAGS])
+
+
 def run_state(argv):
     parser = Parser(prog="scripts/run-state", description=docstring("run_state"),
                     usage="%(prog)s [--build DIR] [--timeout SECONDS] PROGRAM STATE")
     parser.add_argument("--build", default=os.path.join(options.ROOT, "build"),
                         metavar="DIR", help="a build directory of the suite (default: build)")
-    parser.add_argument("--timeout", type=float, default=10.0, metavar="SECONDS",
-                        help="seconds without a new frame, a menu or an exit (default 10)")
-    parser.add_argument("program", metavar="PROGRAM", help=PROGRAM_HELP)
-    parser.add_argument("state", metavar="STATE", help=STATE_HELP)
-    return parser.parse_args([a for a in argv if a not in PIGLIT_FLAGS])
+    return per_state(argv, parser, "seconds without a new frame, a menu or an exit (default 10)")
 
 
 def judge_trace(argv):
     parser = Parser(prog="scripts/judge-trace", description=docstring("judge_trace"),
                     usage="%(prog)s [--timeout SECONDS] PACK PROGRAM STATE")
-    parser.add_argument("--timeout", type=float, default=10.0, metavar="SECONDS",
-                        help="seconds the replay may take (default 10)")
     parser.add_argument("pack", metavar="PACK", help="a trace pack, where it is now")
-    parser.add_argument("program", metavar="PROGRAM", help=PROGRAM_HELP)
-    parser.add_argument("state", metavar="STATE", help=STATE_HELP)
-    return parser.parse_args([a for a in argv if a not in PIGLIT_FLAGS])
+    return per_state(argv, parser, "seconds the replay may take (default 10)")
 
 
 def pack_profile(argv):
