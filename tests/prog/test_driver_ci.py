@@ -14,7 +14,8 @@ exit status 1, and the merged results name the unexpected passes.
 
 gitlab-ci-local is installed by scripts/test (install_gitlab_ci_local in
 scripts/common.sh) into build-tools/npm; GITLAB_CI_LOCAL names another
-copy. Without it the test skips."""
+copy. Without it the test skips, saying why: ctest reports it skipped, and
+scripts/test fails."""
 
 import collections
 import json
