@@ -83,6 +83,10 @@ def parse(argv, doc):
     parser.add_argument("--retries", type=int, default=0, metavar="N",
                         help="run a state that failed unexpectedly again, up to N times, "
                              "each in a fresh process; one that passes then is a flake")
+    parser.add_argument("--repeat", type=int, default=1, metavar="N",
+                        help="a stress run: judge each state N times on each renderer and "
+                             "report how many of the N tries failed; a state that both "
+                             "passed and failed is a flake (default 1)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1, metavar="N",
                         help="how many states run at once: a window run drives N programs, "
                              "each on an X server of its own; a replay runs N replayers "
@@ -115,6 +119,8 @@ def parse(argv, doc):
         raise UsageError("--timeout must be more than 0 seconds")
     if options.retries < 0:
         raise UsageError("--retries must be 0 or more")
+    if options.repeat < 1:
+        raise UsageError("--repeat must be 1 or more")
     if options.jobs < 1:
         raise UsageError("--jobs must be 1 or more")
     if options.fraction < 1 or not 1 <= options.fraction_start <= options.fraction:

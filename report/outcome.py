@@ -49,9 +49,11 @@ class Outcome:
     "mask"), and what the program did meanwhile: its output (out, err),
     for a crash or a hang what is known of it (detail), its exit status,
     its pid, the state's start and end times, the command that runs it
-    again, the frame rates measured in its windows, and the (status, note)
-    of its earlier runs where --retries ran it again. extra holds the
-    lines the checks' findings add to its output, in final() alone."""
+    again, the frame rates measured in its windows, the (status, note)
+    of its earlier runs where --retries ran it again, and the (status,
+    note) of every try, in order, where --repeat judged it several times.
+    extra holds the lines the checks' findings add to its output, in
+    final() alone."""
 
     status: str
     note: str = ""
@@ -71,6 +73,7 @@ class Outcome:
     command: str = ""
     rates: tuple = ()
     earlier: tuple = ()
+    tries: tuple = ()
     extra: tuple = ()
 
     @classmethod
@@ -95,6 +98,12 @@ class Outcome:
     def seconds(self):
         return self.end - self.start
 
+    def try_statuses(self):
+        """The status of every run of the state, in order: its earlier runs,
+        then every try of a repeated state, or its own status."""
+        own = [status for status, _ in self.tries] or [self.status]
+        return [status for status, _ in self.earlier] + own
+
     def retried(self, earlier):
         """This outcome as the last of several runs of its state."""
         return dataclasses.replace(self, earlier=tuple(earlier))
@@ -105,6 +114,7 @@ class Outcome:
         fields["probes"] = [list(p) for p in self.probes]
         fields["rates"] = list(self.rates)
         fields["earlier"] = [list(e) for e in self.earlier]
+        fields["tries"] = [list(t) for t in self.tries]
         return fields
 
     @classmethod
@@ -117,6 +127,8 @@ class Outcome:
         fields["probes"] = tuple(tupled(p) for p in fields["probes"])
         fields["rates"] = tuple(fields["rates"])
         fields["earlier"] = tuple(tuple(e) for e in fields["earlier"])
+        # A report from before --repeat has no tries.
+        fields["tries"] = tuple(tuple(t) for t in fields.get("tries", ()))
         return cls(**fields)
 
 

@@ -39,7 +39,7 @@ import time
 
 from expected import judge, probes
 
-from . import pictures
+from . import pictures, repeats
 from .names import environment_text, test_name
 from .checks import expectations
 from .outcome import SKIP, Outcome
@@ -175,38 +175,52 @@ def run_all(report, source, lists, texels, log):
     """Every state of every program the report runs, on every renderer:
     the source's parts of them, up to source.jobs at once, the largest
     first, so that no long part is left to run alone at the end."""
-    parts = [(renderer, program, part)
+    repeat = repeats.count(report.options)
+    parts = [(renderer, program, part, index)
              for renderer in report.renderers
              for program, built, states in report.programs if built
              for part in source.parts(skipped(report, source, renderer, program, states,
-                                              lists))]
-    parts.sort(key=lambda p: -len(p[2]))
+                                              lists))
+             for index in range(repeat)]
+    parts.sort(key=lambda p: (-len(p[2]), p[3]))
+    tries = repeats.Tries(repeat)
     with concurrent.futures.ThreadPoolExecutor(max_workers=source.jobs) as pool:
         for done in [pool.submit(run_part, report, source, renderer, program, states, lists,
-                                 texels, log)
-                     for renderer, program, states in parts]:
+                                 texels, log, tries, index)
+                     for renderer, program, states, index in parts]:
             done.result()
 
 
-def run_part(report, source, renderer, program, states, lists, texels, log):
-    """A part of one program's states on one renderer."""
-    log("%s on %s%s" % (program, renderer.name, "" if len(states) > 1 else
-                         ": " + states[0].name))
+def run_part(report, source, renderer, program, states, lists, texels, log, tries=None,
+             index=0):
+    """A part of one program's states on one renderer; with --repeat, its
+    try index (from 0), each state settled once its last try is in."""
+    tries = tries or repeats.Tries(1)
+    log("%s on %s%s%s" % (program, renderer.name, "" if len(states) > 1 else
+                           ": " + states[0].name, ", try %d" % (index + 1) if index else ""))
     judged, lock = {}, threading.Lock()
+    under = repeats.under(index)
 
     def on_picture(record):
-        result = kept(report, renderer, record, texels)
+        result = kept(report, renderer, record, texels, under)
         with lock:
             judged[record.state.id] = result
 
     for record in source.take(renderer, program, states, on_picture):
         state = record.state
+        key = (renderer.name, state.id)
         outcome = settled(source, renderer, record, judged.get(state.id))
+        picture = (picture_name(renderer, state, under) + ".png", record.count) \
+            if state.id in judged else None
+        every = tries.add(key, index, outcome, picture)
+        if every is None:
+            continue
+        outcome = repeats.settled(report, key, every)
         if lists is not None:
             outcome = expectations.with_retries(
                 lists, renderer.name, test_name(program, state.name), outcome,
                 lambda: rerun(report, source, renderer, state, texels, log))
-        report.settle((renderer.name, state.id), outcome)
+        report.settle(key, outcome)
 
 
 def rerun(report, source, renderer, state, texels, log):

@@ -2,12 +2,14 @@
 runners (deqp-runner, piglit-runner) write: failures.csv holds the
 unexpected results ("test,status", the unexpected passes as
 UnexpectedPass), results.csv every result ("test,status,duration,
-renderer"). The fails list of a driver is the failures.csv of its last run,
-less the unexpected passes."""
+renderer", and in a stress run (--repeat) "failed,tries" after them). The
+fails list of a driver is the failures.csv of its last run, less the
+unexpected passes."""
 
 import csv
 import os
 
+from .. import repeats
 from ..names import test_name
 
 FAILURES_FILE = "failures.csv"
@@ -24,9 +26,13 @@ def write(report, out):
                        for r, p, n, o in expectations.unexpected})
     with open(os.path.join(out, FAILURES_FILE), "w", newline="") as f:
         csv.writer(f, lineterminator="\n").writerows(failures)
+    # A stress run's rows end with the failed tries and the tries.
+    stress = any(row[3].tries for row in expectations.rows)
     with open(os.path.join(out, RESULTS_FILE), "w", newline="") as f:
         writer = csv.writer(f, lineterminator="\n")
         for row in expectations.rows:
             renderer, program, name, outcome = row
+            counted = repeats.failures(outcome) or ("", "")
             writer.writerow([test_name(program, name), expectations.status_of(row),
-                             "%.3f" % outcome.seconds(), renderer])
+                             "%.3f" % outcome.seconds(), renderer] + (
+                                 list(counted) if stress else []))

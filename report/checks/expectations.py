@@ -130,6 +130,9 @@ class Lists:
             if outcome.earlier:
                 return FLAKE, "Flake"
             return (UNEXPECTED_PASS, "UnexpectedPass") if listed else (EXPECTED_PASS, "Pass")
+        if PASS in outcome.try_statuses():
+            # Some of a repeated state's tries passed.
+            return FLAKE, "Flake"
         if listed == outcome.status:
             return EXPECTED_FAIL, "ExpectedFail"
         if self.flaky(test):
@@ -162,7 +165,10 @@ def load(options, may_take=None):
     retries = getattr(options, "retries", 0)
     known = {} if options.fails else known_fails(
         may_take if may_take is not None else run_renderers(options))
-    if not (options.fails or options.flakes or options.skips or retries or known):
+    # A stress run is classified even with no list: its flakes are told
+    # from its failures.
+    repeat = getattr(options, "repeat", 1) > 1
+    if not (options.fails or options.flakes or options.skips or retries or known or repeat):
         return None
     paths = {name: ", ".join(getattr(options, name)) for name in ("fails", "flakes", "skips")
              if getattr(options, name)}

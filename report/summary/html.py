@@ -34,6 +34,7 @@ import markupsafe
 
 from .. import pictures
 from . import paging
+from .. import repeats
 from ..measures import costs
 from ..backends import runners
 from ..names import colour
@@ -137,6 +138,9 @@ class Cell:
         self.failed = outcome is not None and outcome.status in FAILED
         self.changed = kind in CHANGES
         self.title = kind or ""
+        # A stress run's failed tries of all, e.g. "9/20".
+        counted = repeats.failures(outcome) if outcome and outcome.tries else None
+        self.rate = "%d/%d" % counted if counted else ""
 
 
 class Picture:

@@ -9,6 +9,7 @@ shares its counts and table rows."""
 
 import os
 
+from .. import repeats
 from ..measures import costs
 from ..names import colour, test_name
 from ..checks.expectations import (EXPECTED_FAIL, EXPECTED_PASS, FLAKE, REGRESSION, RUNNER, SKIPPED,
@@ -252,6 +253,7 @@ def text(report):
         lines[1:1] = [report.source]
     lines += expectation_lines(report.expectations)
     lines += comparison_lines(report.comparison)
+    lines += repeats.lines(report)
     lines += state_lines(report)
     differing = [(k, v) for k, v in sorted(report.differences.items()) if v[0]]
     if report.differences:
