@@ -28,7 +28,8 @@ import shutil
 
 from . import catalogue as st
 from . import options as opts
-from . import pipeline, pictures, run
+from . import hygiene, pipeline, pictures, run
+from .names import test_name
 from .backends import parts as kept
 from .checks import baseline, expectations
 from .renderers import GALLIUM_CANDIDATES
@@ -46,6 +47,8 @@ def merge(options):
     checked_together(found)
     report = merged(found, options, out)
     lists = expectations.load(options, may_take=[r.name for r in report.renderers])
+    hygiene.check(options, [test_name(s.program, s.name)
+                            for _, _, states in report.programs for s in states])
     before = baseline.load(options.baseline) if options.baseline else None
     run.emptied(out)
     for part in found:

@@ -34,6 +34,13 @@ def parse(argv, doc):
                         help="put the reports of shards or of separate machines together "
                              "instead: the files one run would write, the expectation lists "
                              "applied once to every result")
+    parser.add_argument("--update-lists", nargs="+", metavar="RUN",
+                        help="bring the --fails and --flakes lists up to date from the "
+                             "results of runs (report directories: runs, shards, merges) "
+                             "instead, and print the change as a diff (see report.lists)")
+    parser.add_argument("--check", action="store_true",
+                        help="with --update-lists: write nothing, and exit 1 when an update "
+                             "is due")
     parser.add_argument("--out", default=os.path.join(ROOT, "report-out"),
                         help="the report directory (default: report-out)")
     parser.add_argument("--fast", action="store_true",
@@ -129,6 +136,8 @@ def parse(argv, doc):
     options.checks = [parse_check(text) for text in options.renderer_check]
     if options.merge is not None:
         merge_only(options, argv)
+    elif options.update_lists is not None:
+        only(options, argv, "--update-lists", LISTS_OPTIONS)
     elif options.replay is None and options.build is None:
         raise UsageError("the following arguments are required: --build (or --replay, "
                          "or --merge)")
@@ -165,6 +174,17 @@ def parse_check(text):
 # merged results are checked against. Everything else belongs to the runs
 # that made the parts.
 MERGE_OPTIONS = ("--merge", "--out", "--fails", "--flakes", "--baseline", "--junit-prefix")
+
+
+# What --update-lists may be given besides the runs.
+LISTS_OPTIONS = ("--update-lists", "--fails", "--flakes", "--skips", "--renderers", "--check")
+
+
+def only(options, argv, name, allowed):
+    given = [arg.split("=", 1)[0] for arg in argv if arg.startswith("--")]
+    others = sorted(set(a for a in given if a not in allowed))
+    if others:
+        raise UsageError("%s does not go with %s" % (name, ", ".join(others)))
 
 
 def merge_only(options, argv):

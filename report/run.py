@@ -8,7 +8,7 @@ import shutil
 import time
 
 from . import catalogue as st
-from . import checks, pipeline, pictures
+from . import checks, hygiene, pipeline, pictures
 from . import options as opts
 from . import renderers as rd
 from .backends import junit, parts, piglit, runners
@@ -127,6 +127,8 @@ def run(options):
     out = os.path.abspath(options.out)
     lists, before = checked_run(options, out)
     source = source_of(options, out)
+    pack = getattr(source, "pack", None)
+    hygiene.check(options, [e.test for e in pack.entries] if pack else ())
     emptied(out)
     report = Report(options, out)
     report.began = time.time()

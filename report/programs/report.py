@@ -16,11 +16,15 @@ report.sources.replay): no build, no program, no X server.
 scripts/report --merge DIR... --out OUT [--fails F]... [--flakes F]...
 [--baseline DIR] puts the reports of shards or of separate machines
 together (see report.merge): the files one run would write, the lists and
-the baseline applied once to every result, and that run's exit status."""
+the baseline applied once to every result, and that run's exit status.
+
+scripts/report --update-lists RUN... --fails F... --flakes F... [--skips
+F...] [--renderers NAME] [--check] brings the expectation lists up to date
+from the results of runs (see report.lists)."""
 
 import sys
 
-from .. import merge
+from .. import lists, merge
 from .. import options as opts
 from .. import renderers as rd
 from ..checks import baseline, expectations
@@ -30,6 +34,8 @@ from ..run import run
 def main(argv=None):
     try:
         options = opts.parse(sys.argv[1:] if argv is None else argv, __doc__)
+        if options.update_lists is not None:
+            return lists.update(options)
         return (run if options.merge is None else merge.merge)(options)
     except (opts.UsageError, rd.RendererError, baseline.BaselineError,
             expectations.ListError) as error:
