@@ -113,6 +113,11 @@ def parse(argv, doc):
                         metavar="NAME=REGEX",
                         help="stop with status 2, before anything is judged, unless renderer "
                              "NAME's GL_RENDERER matches REGEX (may be repeated)")
+    parser.add_argument("--version-check", action="append", default=[],
+                        metavar="NAME=REGEX",
+                        help="stop with status 2, before anything is judged, unless renderer "
+                             "NAME's GL_VERSION matches REGEX, e.g. 'Mesa 24\\.1' for the "
+                             "Mesa just built (may be repeated)")
     options = parser.parse_args(argv)
     try:
         options.named = [renderers.parse_named(text) for text in options.renderer]
@@ -134,6 +139,8 @@ def parse(argv, doc):
         raise UsageError("--fraction N --fraction-start K needs 1 <= K <= N (got N=%d, K=%d)"
                          % (options.fraction, options.fraction_start))
     options.checks = [parse_check(text) for text in options.renderer_check]
+    options.version_checks = [parse_check(text, "--version-check")
+                              for text in options.version_check]
     if options.merge is not None:
         merge_only(options, argv)
     elif options.update_lists is not None:
@@ -159,15 +166,15 @@ def parse(argv, doc):
     return options
 
 
-def parse_check(text):
-    """A renderer check, NAME=REGEX, as (name, compiled expression)."""
+def parse_check(text, option="--renderer-check"):
+    """A renderer or version check, NAME=REGEX, as (name, compiled expression)."""
     name, sep, pattern = text.partition("=")
     if not sep or not name or not pattern:
-        raise UsageError("--renderer-check %r: expected NAME=REGEX" % text)
+        raise UsageError("%s %r: expected NAME=REGEX" % (option, text))
     try:
         return name, re.compile(pattern)
     except re.error as error:
-        raise UsageError("--renderer-check %r: %s" % (text, error))
+        raise UsageError("%s %r: %s" % (option, text, error))
 
 
 # What --merge may be given besides the parts: where to write, and what the

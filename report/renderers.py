@@ -96,24 +96,30 @@ def wanted_of(found, wanted, none_text):
     return found
 
 
-def checked(found, checks):
+def checked(found, checks, versions=()):
     """The renderers found, once each one that checks name, [(name, compiled
     expression)], is there and says of itself a GL_RENDERER that the
-    expression matches; otherwise RendererError, saying what was found. A
-    job meant for one driver thus stops before it judges another, as when a
-    hardware driver fails to load and the GL falls back to a software
-    renderer."""
+    expression matches, and each one that versions name a GL_VERSION;
+    otherwise RendererError, saying what was found. A job meant for one
+    driver thus stops before it judges another, as when a hardware driver
+    fails to load and the GL falls back to a software renderer, or when the
+    system's Mesa was loaded instead of the one just built: the renderer's
+    name is the same, its version ("4.5 (Compatibility Profile) Mesa
+    22.3.6") is not."""
     by_name = {r.name: r for r in found}
-    for name, pattern in checks:
-        renderer = by_name.get(name)
-        if renderer is None:
-            raise RendererError("--renderer-check: no renderer %s in this run (found: %s)"
-                                % (name, ", ".join(by_name)))
-        said = (renderer.info or {}).get("renderer")
-        if said is None:
-            raise RendererError("--renderer-check: renderer %s made no GL context, so it "
-                                "is not %r" % (name, pattern.pattern))
-        if not pattern.search(said):
-            raise RendererError("--renderer-check: renderer %s is %r, which does not match "
-                                "%r" % (name, said, pattern.pattern))
+    for option, field, said_as, pairs in (("--renderer-check", "renderer", "is", checks),
+                                          ("--version-check", "version", "has GL_VERSION",
+                                           versions)):
+        for name, pattern in pairs:
+            renderer = by_name.get(name)
+            if renderer is None:
+                raise RendererError("%s: no renderer %s in this run (found: %s)"
+                                    % (option, name, ", ".join(by_name)))
+            if renderer.info is None:
+                raise RendererError("%s: renderer %s made no GL context, so it does not "
+                                    "match %r" % (option, name, pattern.pattern))
+            said = renderer.info.get(field, "")
+            if not pattern.search(said):
+                raise RendererError("%s: renderer %s %s %r, which does not match %r"
+                                    % (option, name, said_as, said, pattern.pattern))
     return found

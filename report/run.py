@@ -156,7 +156,8 @@ def emptied(out):
 def judge_states(report, source, lists):
     """Every state on every renderer, through the pipeline, then what the
     source measures besides."""
-    report.renderers = rd.checked(source.renderers(), report.options.checks)
+    report.renderers = rd.checked(source.renderers(), report.options.checks,
+                                  report.options.version_checks)
     report.bits = pipeline.channel_bits(report.renderers)
     report.tolerance = pipeline.tolerance(report.renderers)
     log("renderers: %s; tolerance %d" % (", ".join(r.name for r in report.renderers),

@@ -13,9 +13,11 @@ import unittest
 
 from report import hygiene, lists, pipeline
 from report import options as opts
+from report import renderers as rd
 from report.checks import expectations as ex
 from report.backends import parts
 from report.outcome import CRASH, FAIL, PASS, Outcome
+from report.renderers import Renderer
 from report.run import Report
 from test_merge import WORKING, SOFT, options_of, window_report, written
 from test_pipeline import STATE, StandIn
@@ -154,6 +156,21 @@ class Stress(unittest.TestCase):
         self.assertEqual((outcome.status, source.again_count), (PASS, 1))
         self.assertEqual(outcome.try_statuses(), [FAIL, PASS])
         self.assertIn("3 of 3 tries failed", outcome.earlier[0][1])
+
+
+class VersionCheck(unittest.TestCase):
+
+    def test_a_renderer_of_another_mesa_stops_the_run(self):
+        found = [Renderer("mine", {}, {"renderer": "llvmpipe (LLVM 15.0.6, 256 bits)",
+                                        "version": "4.5 (Compatibility Profile) Mesa 22.3.6"})]
+        versions = lambda text: options_of("--build", "b", "--version-check", text).version_checks
+        self.assertEqual(rd.checked(found, [], versions(r"mine=Mesa 22\.3")), found)
+        with self.assertRaisesRegex(rd.RendererError, r"^--version-check: renderer mine has "
+                                    r"GL_VERSION '4.5 \(Compatibility Profile\) Mesa 22.3.6', "
+                                    r"which does not match 'Mesa 24'$"):
+            rd.checked(found, [], versions("mine=Mesa 24"))
+        with self.assertRaisesRegex(opts.UsageError, "--version-check 'mine': expected"):
+            versions("mine")
 
 
 if __name__ == "__main__":
