@@ -38,6 +38,11 @@ def parse(argv, doc):
                         help="bring the --fails and --flakes lists up to date from the "
                              "results of runs (report directories: runs, shards, merges) "
                              "instead, and print the change as a diff (see report.lists)")
+    parser.add_argument("--history", nargs="+", metavar="RUN",
+                        help="write history.html and history.csv in --out instead: each "
+                             "state's status on each renderer in each run (report "
+                             "directories oldest first, or a folder of them), its pass rate, "
+                             "the first run it failed in after passing and its flake rate")
     parser.add_argument("--check", action="store_true",
                         help="with --update-lists: write nothing, and exit 1 when an update "
                              "is due")
@@ -145,6 +150,8 @@ def parse(argv, doc):
         merge_only(options, argv)
     elif options.update_lists is not None:
         only(options, argv, "--update-lists", LISTS_OPTIONS)
+    elif options.history is not None:
+        only(options, argv, "--history", ("--history", "--out", "--renderers"))
     elif options.replay is None and options.build is None:
         raise UsageError("the following arguments are required: --build (or --replay, "
                          "or --merge)")

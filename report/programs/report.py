@@ -20,11 +20,14 @@ the baseline applied once to every result, and that run's exit status.
 
 scripts/report --update-lists RUN... --fails F... --flakes F... [--skips
 F...] [--renderers NAME] [--check] brings the expectation lists up to date
-from the results of runs (see report.lists)."""
+from the results of runs (see report.lists).
+
+scripts/report --history RUN... [--out DIR] [--renderers A,B] writes each
+state's history over a series of runs (see report.history)."""
 
 import sys
 
-from .. import lists, merge
+from .. import history, lists, merge
 from .. import options as opts
 from .. import renderers as rd
 from ..checks import baseline, expectations
@@ -36,6 +39,8 @@ def main(argv=None):
         options = opts.parse(sys.argv[1:] if argv is None else argv, __doc__)
         if options.update_lists is not None:
             return lists.update(options)
+        if options.history is not None:
+            return history.write_history(options)
         return (run if options.merge is None else merge.merge)(options)
     except (opts.UsageError, rd.RendererError, baseline.BaselineError,
             expectations.ListError) as error:
