@@ -3,11 +3,12 @@ judged, applied in this order by apply(): llvmpipe's pictures against the
 kept reference pictures (references: a state that passed but differs
 fails), the results against an earlier run (baseline: regressions and
 fixes) and against the expectation lists (expectations: each result's
-class). Each adds its findings beside the results, which it never changes;
+class), then what each renderer's failures have in common (attribution:
+the settings that explain them). Each adds its findings beside the results, which it never changes;
 each sees the findings of those before it (report.outcomes). Retries
 happen before, in the pipeline, state by state."""
 
-from . import baseline, expectations, references
+from . import attribution, baseline, expectations, references
 
 
 def apply(report, lists, before):
@@ -20,3 +21,4 @@ def apply(report, lists, before):
         report.add(baseline.findings(report.comparison))
     if lists is not None:
         report.expectations = expectations.judge(report, lists)
+    report.add(attribution.findings(report))

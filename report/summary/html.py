@@ -37,6 +37,7 @@ from . import paging
 from .. import repeats
 from ..measures import costs
 from ..backends import runners
+from ..checks import attribution
 from ..names import colour
 from ..sources.drive import COST_SECONDS, COST_WINDOWS
 from ..checks.expectations import CLASSES, EXPECTED_PASS, FLAKE
@@ -163,8 +164,11 @@ def matrix(report, kinds, where):
         tally = collections.Counter(o.status for (r, _), o in report.outcomes.items()
                                     if r == renderer.name)
         changed = collections.Counter(k for (r, _), k in kinds.items() if r == renderer.name)
+        found = attribution.of(report, renderer.name)
         columns.append({
             "name": renderer.name, "label": renderer_label(renderer),
+            "attribution": attribution.short(found.data) if found else "",
+            "explained": found.note if found else "",
             "counts": [("%d %s" % (tally[s], s.lower()), "s-" + s.lower())
                        for s in ORDER if tally[s]]
             + [("%d %s" % (changed[k], k), "k-" + slug(k)) for k in in_order(changed)]})

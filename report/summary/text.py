@@ -11,6 +11,7 @@ import os
 
 from .. import repeats
 from ..measures import costs
+from ..checks import attribution
 from ..names import colour, test_name
 from ..checks.expectations import (EXPECTED_FAIL, EXPECTED_PASS, FLAKE, REGRESSION, RUNNER, SKIPPED,
                             UNEXPECTED_PASS)
@@ -255,6 +256,7 @@ def text(report):
     lines += comparison_lines(report.comparison)
     lines += repeats.lines(report)
     lines += state_lines(report)
+    lines += attribution.lines(report)
     differing = [(k, v) for k, v in sorted(report.differences.items()) if v[0]]
     if report.differences:
         lines += ["", "renderer differences beyond the tolerance: %d of %d states"
