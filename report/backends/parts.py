@@ -25,7 +25,8 @@ read what each check found. Its fields (JSON):
                 relative to the report directory, and the frames drawn
   outcomes      [{renderer, state, and every field of its Outcome}]; a
                 probe is [pixel, expected, observed, ok], rates the frame
-                rates measured, earlier [[status, note]]
+                rates measured, earlier [[status, note]], tries the
+                [[status, note]] of every --repeat try
   findings      [{check, renderer, state, status, note, line, data}]: what
                 the checks found, in their order ("fps", "reference",
                 "baseline", "expectation"); status is the one a check gives
