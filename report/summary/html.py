@@ -38,6 +38,7 @@ from .. import repeats
 from ..measures import costs
 from ..backends import runners
 from ..checks import attribution
+from ..bundle import command as bundle_command
 from ..names import colour
 from ..sources.drive import COST_SECONDS, COST_WINDOWS
 from ..checks.expectations import CLASSES, EXPECTED_PASS, FLAKE
@@ -212,7 +213,7 @@ def figure(report, state, renderer, first, kind, trace, shown):
     outcome = report.outcomes.get((renderer, state.id))
     part = {"renderer": renderer, "cell": Cell(outcome, kind), "shots": [],
             "note": "not run", "difference": "", "examples": [], "more": 0,
-            "detail": "", "command": ""}
+            "detail": "", "command": "", "bundle": ""}
     if outcome is None:
         return part
     shots = part["shots"]
@@ -243,7 +244,9 @@ def figure(report, state, renderer, first, kind, trace, shown):
         more=max(0, len(failures) - EXAMPLES),
         detail=outcome.detail if outcome.status in (CRASH, TIMEOUT)
         and outcome.detail != outcome.note else "",
-        command=outcome.command if outcome.status in FAILED else "")
+        command=outcome.command if outcome.status in FAILED else "",
+        bundle=bundle_command(report.out, renderer, state.id)
+        if outcome.status in FAILED else "")
     return part
 
 
