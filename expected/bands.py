@@ -44,17 +44,19 @@ class Band:
         return self.window.height
 
     def draw(self, mesh, shade, margin=raster.EDGE_MARGIN):
-        """Draws a mesh over the band. shade(triangle, weights, under) gives
-        the band (lo, hi), arrays (n, 3), of the colour written at n pixels
-        of the triangle with those vertex weights, where under = (lo, hi) is
-        the band of what lies beneath them."""
+        """Draws a mesh over the band. shade(triangle, weights, under,
+        slopes) gives the band (lo, hi), arrays (n, 3), of the colour written
+        at n pixels of the triangle with those vertex weights, where under =
+        (lo, hi) is the band of what lies beneath them and slopes how the
+        weights change per pixel along x and y (see raster.fragments)."""
         shape = self.lo.shape
         lo = np.full(shape, np.inf, np.float32)
         hi = np.full(shape, -np.inf, np.float32)
         inside = np.zeros(shape[:2], bool)
-        for tri, box, mask, centre_inside, weights in raster.fragments(mesh, self.window,
-                                                                       margin):
-            tri_lo, tri_hi = shade(tri, weights, (self.lo[box][mask], self.hi[box][mask]))
+        for tri, box, mask, centre_inside, weights, slopes in raster.fragments(
+                mesh, self.window, margin):
+            tri_lo, tri_hi = shade(tri, weights, (self.lo[box][mask], self.hi[box][mask]),
+                                   slopes)
             # Near an edge that two triangles share, either one may own the
             # pixel: its band spans both.
             box_lo, box_hi, box_inside = lo[box], hi[box], inside[box]

@@ -6,7 +6,6 @@ against that picture's band."""
 import numpy as np
 
 from . import bands, raster, texels
-from .fixedfunction import TEXEL_REACH
 from .probes import from_band
 from .texels import sample_linear
 
@@ -50,9 +49,12 @@ def draw_square(picture, texture, first, last):
     # triangles draws the same, the coordinates being affine in the window.
     mesh = raster.Mesh(positions, [1.0] * 4, [(0, 1, 2), (0, 2, 3)], cull=False)
 
-    def shade(tri, weights, under):
-        st = weights @ uv[list(tri)]
-        return texels.sample_bounds(texture, st[:, 0], st[:, 1], TEXEL_REACH)
+    def shade(tri, weights, under, slopes):
+        corners = uv[list(tri)]
+        st = weights @ corners
+        reach = texels.footprint_reach(texture, slopes[0] @ corners, slopes[1] @ corners)
+        return texels.extremes(texture, st[:, 0], st[:, 1], reach,
+                               lambda samples, index: samples, monotonic=True)
     picture.draw(mesh, shade)
 
 

@@ -11,21 +11,22 @@ offset, and coord, where the quad's texture coordinates end); INITIAL is
 vorntest5's start and FIRST_VERSION vorntest's. Textures are float arrays
 (rows, columns, components) with 3 components (RGB) or 4 (RGBA).
 
-Where OpenGL leaves a choice open the band spans every choice that
-renderers really make:
-- texture coordinates are known to TEXEL_REACH of a texel on each axis,
-  for the rounding of positions and interpolants on their way to the
-  texture unit;
-- fog is blended by a factor worked out per fragment from the
-  interpolated eye depth, or per vertex and then interpolated.
-Some choices are taken as fixed, since every renderer at hand makes them
-alike and a renderer that differs draws a plainly different picture:
-perspective-correct interpolation of colours, texture coordinates and fog
-(vorntest5 asks for GL_NICEST; vorntest draws with w = 1, where the
-hint changes nothing); the eye-plane depth as the fog distance, not the
-radial distance; the last vertex of a triangle as the source of its flat
-colour; exact GL_LINEAR filtering of the texture's own texels."""
+Where OpenGL 1.1 leaves a choice open (docs/freedoms.md has the table):
+- choices whose pictures lie far apart are made once per picture
+  (choices()): the fog distance (section 3.9: the eye-plane depth |ze|, or
+  the radial distance, at the vertices or at each fragment), and, where the
+  quad's w varies, perspective-correct or window-linear interpolation
+  (sections 3.4.1, 5.6); a picture is judged against each choice's band;
+- within one band: the fog factor per fragment or per vertex and
+  interpolated (3.9); texture samples within texels.POSITION_REACH pixels
+  through each pixel's footprint plus texels.WEIGHT_REACH texels (3.8.5);
+  coverage within raster.EDGE_MARGIN of an outline (3.5.1); TOLERANCE for
+  the arithmetic's precision and dithering (4.1.6, 4.1.7).
+Taken as fixed, since OpenGL 1.1 fixes them: the last vertex of a triangle
+as the source of its flat colour (2.13.7), GL_LINEAR on the texels as
+stored."""
 
+import collections
 import math
 import struct
 
@@ -38,10 +39,8 @@ from .raster import cross, segment_distance
 # Tolerance, in 8-bit steps, around the band that the model gives for a
 # pixel: half a step for the renderer's conversion of a float colour to 8 bits,
 # one step for its 8-bit bilinear weights, one for blending, fog and modulation
-# done on 8-bit values, and half a step of slack.
+# done on 8-bit values (dithering's step among them), and half a step of slack.
 TOLERANCE = 3
-# How far, in texels, a texture coordinate may stray on each axis.
-TEXEL_REACH = 1.0 / 8
 # Pixels of the test functions' probes keep this many pixels from every
 # triangle edge, so no rasterisation rule decides where they belong.
 MARGIN = 3.0
@@ -187,45 +186,101 @@ def fog_factor(mode, z):
     return np.clip(f, 0.0, 1.0)
 
 
-def band(state, texture, width, height):
-    """The band of every pixel of a window of this size in a state: the
-    quad over the clear colour."""
+# The fog distances a renderer may take (OpenGL 1.1 section 3.9): the
+# eye-plane depth |ze| (the permitted approximation; ze is affine over a
+# triangle, so interpolated or exact it is the same), the radial distance
+# from the eye worked out at the vertices and interpolated, as Mesa does
+# under GL_NV_fog_distance's GL_EYE_RADIAL_NV, or the exact radial
+# distance of each fragment. They give pictures far apart (vorntest's quad
+# lies in the eye plane: no fog by |ze|, nearly all fog radially), so each
+# is a choice of its own, made once for a picture.
+EYE_PLANE, RADIAL_VERTICES, RADIAL_FRAGMENTS = (
+    "the eye-plane depth", "the radial distance at the vertices",
+    "the radial distance at each fragment")
+
+
+class Choice(collections.namedtuple("Choice", "fog linear")):
+    """What a renderer chose for a picture where OpenGL leaves it open: the
+    fog distance (None without fog) and whether it interpolates linearly in
+    window space (as GL_PERSPECTIVE_CORRECTION_HINT lets it, OpenGL 1.1
+    sections 3.4.1 and 5.6) or perspective-correctly."""
+
+    def text(self):
+        interpolation = "linear in window space" if self.linear else "perspective-correct"
+        return ("fog by %s, %s" % (self.fog, interpolation) if self.fog else interpolation)
+
+
+def choices(state, width=600, height=600):
+    """The choices a renderer may make for a picture of the state, the one
+    that renderers make most first: every fog distance where fog is on,
+    each with perspective-correct interpolation and, where the quad's w
+    varies, with linear interpolation too."""
+    fogs = (EYE_PLANE, RADIAL_VERTICES, RADIAL_FRAGMENTS) if state["fog"] else (None,)
+    w = Scene(state, width, height).w
+    linear = (False, True) if max(w) - min(w) > 1e-6 * max(w) else (False,)
+    return [Choice(fog, flat) for flat in linear for fog in fogs]
+
+
+def band(state, texture, width, height, choice=None):
+    """The band of every pixel of a window of this size in a state, for a
+    renderer that makes the choice (by default the first of choices()):
+    the quad over the clear colour."""
+    choice = choice or choices(state, width, height)[0]
     scene = Scene(state, width, height)
     picture = bands.Band(width, height, CLEAR)
-    mesh = raster.Mesh(scene.window, scene.w, TRIANGLES, cull=True)
-    picture.draw(mesh, lambda tri, weights, under: shade(scene, texture, tri, weights, under))
+    w = [1.0] * len(scene.w) if choice.linear else scene.w
+    mesh = raster.Mesh(scene.window, w, TRIANGLES, cull=True)
+    picture.draw(mesh, lambda tri, weights, under, slopes: shade(
+        scene, texture, tri, weights, under, slopes, choice))
     return picture
 
 
-def shade(scene, texture, tri, weights, under):
+def shade(scene, texture, tri, weights, under, slopes, choice):
     """The band (lo, hi) of the colour written where the triangle tri has
-    these vertex weights, over the band under of what lies beneath."""
+    these vertex weights, over the band under of what lies beneath, the
+    weights changing by slopes per pixel (see raster.fragments)."""
     state = scene.state
     colour, alpha = vertex_colour(state, tri, weights)
-    variants = [(colour, alpha)]
-    if state["texture"]:
-        uv = weights @ np.array([scene.points[i][:2] for i in tri])
-        if texture.shape[2] == 3:
-            # Each channel written grows or shrinks with the texel's same
-            # channel alone, in every environment, and so does fog and the
-            # blend (whose alpha an RGB texture leaves alone): the texels'
-            # own least and greatest values bound the result.
-            samples = texels.sample_bounds(texture, uv[:, 0], uv[:, 1], TEXEL_REACH)
-        else:
-            samples = texels.bounding_samples(texture, uv[:, 0], uv[:, 1], TEXEL_REACH)
-        variants = [environment(state["env"], colour, alpha, t) for t in samples]
-    if state["fog"]:
-        depths = np.array([-scene.eye[i][2] for i in tri])
-        factors = (fog_factor(state["fog"], weights @ depths),
-                   weights @ fog_factor(state["fog"], depths))
-        variants = [(f[:, None] * c + (1 - f[:, None]) * np.array(FOG_COLOR), a)
-                    for c, a in variants for f in factors]
-    if state["blend"]:
-        written = [a[:, None] * c + (1 - a[:, None]) * beneath
-                   for c, a in variants for beneath in under]
-    else:
-        written = [c for c, _ in variants]
-    return texels.lowest(written), texels.highest(written)
+    factors = fog_factors(scene, tri, weights, choice.fog) if state["fog"] else []
+    fog = np.array(FOG_COLOR, float)
+
+    def written(samples, index):
+        here = (colour[index], alpha[index])
+        variants = ([here] if samples is None else
+                    [environment(state["env"], here[0], here[1], t) for t in samples])
+        if factors:
+            variants = [(f[index, None] * c + (1 - f[index, None]) * fog, a)
+                        for c, a in variants for f in factors]
+        if state["blend"]:
+            return [a[:, None] * c + (1 - a[:, None]) * beneath[index]
+                    for c, a in variants for beneath in under]
+        return [c for c, _ in variants]
+
+    if not state["texture"]:
+        values = written(None, np.arange(len(weights)))
+        return texels.lowest(values), texels.highest(values)
+    corners = np.array([scene.points[i][:2] for i in tri])
+    uv = weights @ corners
+    reach = texels.footprint_reach(texture, slopes[0] @ corners, slopes[1] @ corners)
+    # With an RGB texture each channel written grows or shrinks with the
+    # texel's same channel alone, in every environment, and so does fog and
+    # the blend (whose alpha an RGB texture leaves alone); an RGBA texture's
+    # alpha weighs its colour in a decal and in the blend.
+    monotonic = texture.shape[2] == 3 or not (state["env"] == "decal" or state["blend"])
+    return texels.extremes(texture, uv[:, 0], uv[:, 1], reach, written, monotonic)
+
+
+def fog_factors(scene, tri, weights, distance):
+    """The fog factors a renderer that takes this fog distance may blend
+    by, arrays (n,): worked out per fragment, and (but for the exact radial
+    distance) per vertex and interpolated, which OpenGL 1.1 permits too;
+    the band spans both, which lie close together."""
+    mode = scene.state["fog"]
+    eyes = np.array([scene.eye[i] for i in tri])
+    if distance == RADIAL_FRAGMENTS:
+        return [fog_factor(mode, np.linalg.norm(weights @ eyes, axis=1))]
+    at_vertices = np.abs(eyes[:, 2]) if distance == EYE_PLANE else np.linalg.norm(eyes, axis=1)
+    return [fog_factor(mode, weights @ at_vertices), weights @ fog_factor(mode, at_vertices)]
 
 
 def vertex_colour(state, tri, weights):

@@ -43,10 +43,11 @@ class Verdict:
         return [p for p in self.probes if not p[3]]
 
 
-def from_band(band, image, tol, note=""):
+def from_band(band, image, tol, note="", comparison=None):
     """The verdict on a picture against a band: FAIL when any judged pixel
-    lies outside its band by more than tol."""
-    comparison = Comparison(band.freeze(), pixels(image), tol)
+    lies outside its band by more than tol. comparison: the picture's
+    Comparison with the band, where it was made already."""
+    comparison = comparison or Comparison(band.freeze(), pixels(image), tol)
     examples = [(pixel, expected, observed, False)
                 for pixel, expected, observed in comparison.examples]
     text = "%d of %d pixels judged differ, worst by %d%s" % (

@@ -133,31 +133,43 @@ def match(image, count):
     return min(tried)[2]
 
 
-def band(field, width, height):
+# How far a renderer may round a smooth point's size: OpenGL 1.1 (section
+# 3.3) uses the nearest supported size, the supported sizes lying
+# GL_POINT_SIZE_GRANULARITY (GL_SMOOTH_POINT_SIZE_GRANULARITY) apart, and
+# 1.0 is the least that must be supported. Mesa's Gallium drivers report
+# 0.1, which a renderer with no granularity of its own is judged by.
+POINT_SIZE_GRANULARITY = 0.1
+
+
+def band(field, width, height, granularity=POINT_SIZE_GRANULARITY):
     """The band of every pixel for a star table: the black clear colour,
     then each star in table order, which writes its colour (shade, shade, 1)
     over every pixel lying wholly inside its disc and over the pixel that
-    holds its centre, may write it over the pixels its fringe reaches (at
-    least the smooth point's least size, 1, and a pixel beyond its edge),
-    and leaves the rest. A star whose centre lies within half a pixel of
-    the window's border may be clipped whole."""
+    holds its centre, may write it over every other pixel whose square its
+    circle touches (OpenGL 1.1 section 3.3: a smooth point makes a fragment
+    for each pixel square that meets the circle of its diameter around it,
+    the size rounded to the nearest supported one, at least 1), and leaves
+    the rest. A star whose centre lies within half a pixel of the window's
+    border may be clipped whole."""
     picture = bands.Band(width, height, (0, 0, 0))
     for star in field.stars:
         x, y, size = star[0] * width, star[1] * height, star[2]
         colour = (star[4] * 255, star[4] * 255, 255)
-        reach = max(size, 1.0) / 2 + 1.0
-        box = picture.window.around([(x, y)], reach)
+        least = max(size - granularity / 2, 1.0)
+        reach = max(size + granularity / 2, 1.0) / 2
+        box = picture.window.around([(x, y)], reach + 1)
         if box is None:
             continue
         cx, cy = picture.window.centres(*box)
         distance = np.hypot(cx - x, cy - y)
-        sure = distance + math.sqrt(0.5) <= size / 2
-        if size >= 1:
-            sure |= (np.abs(cx - x) <= 0.5) & (np.abs(cy - y) <= 0.5)
+        # How far the pixel's square lies from the centre at its nearest.
+        square = np.hypot(np.maximum(np.abs(cx - x) - 0.5, 0), np.maximum(np.abs(cy - y) - 0.5, 0))
+        sure = distance + math.sqrt(0.5) <= least / 2
+        sure |= (np.abs(cx - x) <= 0.5) & (np.abs(cy - y) <= 0.5)
         if on_window_border(x, y, width, height):
             sure[:] = False
         picture.paint(sure, colour, box)
-        picture.either((distance < reach) & ~sure, colour, box=box)
+        picture.either((square <= reach) & ~sure, colour, box=box)
     return picture
 
 

@@ -93,7 +93,8 @@ def fragments(mesh, window, reach):
     within reach of it: (triangle, (rows, columns), mask over the slices,
     inside: the mask's pixels whose centres lie inside, weights: the
     perspective-correct weights of the triangle's three vertices at the
-    mask's pixels, shape (n, 3))."""
+    mask's pixels, shape (n, 3), slopes: how those weights change per pixel
+    along window x and along window y, (d/dx, d/dy), each shape (n, 3))."""
     for tri in mesh.triangles:
         corners = [mesh.positions[i] for i in tri]
         box = window.around(corners, reach)
@@ -112,9 +113,20 @@ def fragments(mesh, window, reach):
         shares = np.stack([cross((px, py), corners[1], corners[2]),
                            cross(corners[0], (px, py), corners[2]),
                            cross(corners[0], corners[1], (px, py))], axis=1) / area
-        shares /= np.array([mesh.w[i] for i in tri])
-        weights = shares / shares.sum(axis=1, keepdims=True)
-        yield tri, box, mask, nearest[mask] >= 0, weights
+        inverse_w = 1.0 / np.array([mesh.w[i] for i in tri])
+        shares *= inverse_w
+        total = shares.sum(axis=1, keepdims=True)
+        weights = shares / total
+        # Each share's slope is constant: the edge facing its vertex, turned
+        # a quarter, over the area, over the vertex's w; the weight's slope
+        # follows from the quotient rule.
+        slopes = []
+        for axis in range(2):
+            rise = np.array([(corners[(k + 1) % 3][1] - corners[(k + 2) % 3][1]) if axis == 0
+                             else (corners[(k + 2) % 3][0] - corners[(k + 1) % 3][0])
+                             for k in range(3)]) / area * inverse_w
+            slopes.append((rise - weights * rise.sum()) / total)
+        yield tri, box, mask, nearest[mask] >= 0, weights, tuple(slopes)
 
 
 def near_outline(mesh, window, margin):

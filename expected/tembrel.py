@@ -12,7 +12,6 @@ import math
 import numpy as np
 
 from . import bands, raster, texels
-from .fixedfunction import TEXEL_REACH
 from .probes import from_band
 from .texels import sample_linear
 
@@ -126,11 +125,14 @@ def draw_body(picture, dial):
                        [(0, 1 + m, 1 + (m + 1) % BODY_CORNERS) for m in range(BODY_CORNERS)])
     uv = np.array([((1 + x) / 2, (1 + y) / 2) for x, y in points])
 
-    def shade(tri, weights, under):
-        st = weights @ uv[list(tri)]
+    def shade(tri, weights, under, slopes):
+        corners = uv[list(tri)]
+        st = weights @ corners
+        reach = texels.footprint_reach(dial, slopes[0] @ corners, slopes[1] @ corners)
         # The image is RGB and the colour white: modulate writes the texel,
         # opaque.
-        return texels.sample_bounds(dial, st[:, 0], st[:, 1], TEXEL_REACH)
+        return texels.extremes(dial, st[:, 0], st[:, 1], reach,
+                               lambda samples, index: samples, monotonic=True)
     picture.draw(mesh, shade)
 
 
@@ -145,13 +147,19 @@ def draw_hand(picture, hands, name, bearing):
     uv = np.array(list(zip(HAND_U, (v_right, v_right, v_left, v_left))))
     mesh = raster.Mesh(positions, [1.0] * 4, HAND_TRIANGLES, cull=True)
 
-    def shade(tri, weights, under):
-        st = weights @ uv[list(tri)]
-        written = []
-        for texel in texels.bounding_samples(hands, st[:, 0], st[:, 1], TEXEL_REACH):
-            alpha = texel[:, 3:4] / 255
-            written += [alpha * texel[:, :3] + (1 - alpha) * beneath for beneath in under]
-        return texels.lowest(written), texels.highest(written)
+    def shade(tri, weights, under, slopes):
+        corners = uv[list(tri)]
+        st = weights @ corners
+        reach = texels.footprint_reach(hands, slopes[0] @ corners, slopes[1] @ corners)
+
+        def written(samples, index):
+            values = []
+            for texel in samples:
+                alpha = texel[:, 3:4] / 255
+                values += [alpha * texel[:, :3] + (1 - alpha) * beneath[index]
+                           for beneath in under]
+            return values
+        return texels.extremes(hands, st[:, 0], st[:, 1], reach, written)
     picture.draw(mesh, shade)
 
 

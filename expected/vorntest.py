@@ -7,6 +7,7 @@ import functools
 import numpy as np
 
 from . import fixedfunction as model
+from .bands import Comparison, pixels
 from .probes import from_band
 
 
@@ -19,20 +20,37 @@ def settings_of(program, changes):
     return settings
 
 
-def band(program, changes, width, height, texture=None):
+def band(program, changes, width, height, texture=None, choice=None):
     """texture: vorntest5's texture (vorntest makes its own pattern)."""
     if program == "vorntest":
         texture = generated_pattern()
-    return model.band(settings_of(program, changes), texture, width, height)
+    return model.band(settings_of(program, changes), texture, width, height, choice)
 
 
 def verdict(program, settings, image, count, tol, textures):
-    """The picture against its state's band, kept for the state and window
-    size."""
+    """The picture against its state's band for each choice a renderer may
+    make for it (model.choices), each band kept for the state, window size
+    and choice: the first that the picture fits throughout passes it, and
+    the note says which; else it fails against the one it misses least."""
     size = (image.width, image.height)
-    key = (program, tuple(sorted(settings.items())), size)
-    picture = textures.band(key, lambda: band(program, settings, *size, texture=textures.dial))
-    return from_band(picture, image, tol)
+    options = model.choices(settings_of(program, settings), *size)
+    observed = pixels(image)
+    best = None
+    for choice in options:
+        key = (program, tuple(sorted(settings.items())), size, choice)
+        picture = textures.band(key, lambda: band(program, settings, *size,
+                                                  texture=textures.dial, choice=choice))
+        comparison = Comparison(picture, observed, tol)
+        if best is None or comparison.differing < best[0].differing:
+            best = (comparison, picture, choice)
+        if comparison.differing == 0:
+            break
+    comparison, picture, choice = best
+    note = ""
+    if len(options) > 1:
+        note = "; %s %s" % ("fits" if comparison.differing == 0 else "nearest choice:",
+                            choice.text())
+    return from_band(picture, image, tol, note, comparison)
 
 
 @functools.lru_cache(maxsize=1)

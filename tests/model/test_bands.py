@@ -1,13 +1,15 @@
 """The band a picture is judged against, where a mistake is easy to make:
 GL_LINEAR bounds for texture coordinates known only to a fraction of a
-texel, at texel edges and across the GL_REPEAT wrap, and what pixels along
-a triangle's edge may hold."""
+texel, at texel edges and across the GL_REPEAT wrap, what pixels along
+a triangle's edge may hold, and the allowances pinned: the texture reach
+through each pixel's footprint, the fog distance judged one choice per
+picture, and a smooth point's rim."""
 
 import unittest
 
 import numpy as np
 
-from expected import bands, raster, texels
+from expected import bands, fixedfunction, quenby, raster, texels, vorntest
 
 REACH = 1.0 / 8
 
@@ -76,7 +78,7 @@ class BilinearBounds(unittest.TestCase):
 
 
 def constant(colour):
-    def shade(triangle, weights, under):
+    def shade(triangle, weights, under, slopes=None):
         values = np.tile(np.array(colour, np.float32), (len(weights), 1))
         return values, values
     return shade
@@ -128,6 +130,88 @@ class EdgeMargin(unittest.TestCase):
         self.assertEqual(tuple(found.mask[self.row, 12]), bands.DIFFERS)
         self.assertEqual(tuple(found.mask[self.row, 10]), (2, 2, 2))
 
+
+class Allowances(unittest.TestCase):
+    """Each allowance as wide as it must be and no wider: a picture just
+    beyond it fails, so doubling any of them fails a test."""
+
+    def test_texture_reach_is_an_eighth_pixel_and_a_sixteenth_texel(self):
+        # Random texels drawn one to a pixel: a sample 0.22 texels off lies
+        # beyond 1/8 pixel (1/8 texel here) plus 1/16 texel.
+        rng = np.random.default_rng(3)
+        texture = rng.integers(0, 256, (64, 64, 3)).astype(np.float32)
+        band = bands.Band(64, 64, (0, 0, 0))
+        corners = np.array([(0, 0), (1, 0), (1, 1), (0, 1)], float)
+        mesh = raster.Mesh(corners * 64, [1.0] * 4, [(0, 1, 2), (0, 2, 3)])
+
+        def shade(tri, weights, under, slopes):
+            st = weights @ corners[list(tri)]
+            reach = texels.footprint_reach(texture, slopes[0] @ corners[list(tri)],
+                                           slopes[1] @ corners[list(tri)])
+            return texels.extremes(texture, st[:, 0], st[:, 1], reach,
+                                   lambda samples, index: samples, monotonic=True)
+        band.draw(mesh, shade)
+        band.freeze()
+        rows = [[tuple(v) for v in row] for row in texture]
+        centres = (np.arange(64) + 0.5) / 64
+        for shift, differing in ((0.0, False), (0.22, True)):
+            # Window row r (from the top) has t = 1 - (r + 0.5) / 64.
+            picture = np.array([[texels.sample_linear(rows, s + shift / 64, 1 - t + shift / 64)
+                                 for s in centres] for t in centres])
+            found = bands.Comparison(band, np.rint(picture).astype(np.uint8), 3)
+            inner = found.mask[2:-2, 2:-2]
+            with self.subTest(shift=shift):
+                self.assertEqual((inner == bands.DIFFERS).all(axis=2).any(), differing)
+
+    def test_fog_distance_is_one_choice_per_picture(self):
+        class Kept:
+            dial = None
+
+            def band(self, key, make):
+                return make().freeze()
+        settings = {"fog": "exp2", "texture": False}
+        state = vorntest.settings_of("vorntest", settings)
+        choices = fixedfunction.choices(state, 96, 96)
+        self.assertEqual([c.fog for c in choices], [fixedfunction.EYE_PLANE,
+                                                    fixedfunction.RADIAL_VERTICES,
+                                                    fixedfunction.RADIAL_FRAGMENTS])
+
+        class Image:
+            width = height = 96
+
+            def __init__(self, pixels):
+                self.data = pixels.tobytes()
+        for choice in choices:
+            picture = vorntest.band("vorntest", settings, 96, 96, choice=choice).expected()
+            verdict = vorntest.verdict("vorntest", settings, Image(picture), 0, 3, Kept())
+            self.assertEqual(verdict.status, "PASS", choice)
+            self.assertTrue(verdict.note.endswith("fits " + choice.text()), verdict.note)
+        # Radial fog 15 % too dense, or with its colour a tenth too dim,
+        # fits no choice.
+        for name, factor in (("FOG_DENSITY", 1.15), ("FOG_COLOR", 0.9)):
+            kept = getattr(fixedfunction, name)
+            setattr(fixedfunction, name, np.multiply(kept, factor) if name == "FOG_COLOR"
+                    else kept * factor)
+            try:
+                picture = vorntest.band("vorntest", settings, 96, 96, choice=choices[2])
+            finally:
+                setattr(fixedfunction, name, kept)
+            verdict = vorntest.verdict("vorntest", settings, Image(picture.expected()), 0, 3,
+                                       Kept())
+            self.assertEqual(verdict.status, "FAIL", name)
+
+    def test_a_smooth_point_reaches_the_squares_its_circle_touches(self):
+        class Field:
+            # A star of size 4 (radius 2, or 2.025 with the size rounded up
+            # by half the granularity) at window (20.5, 19.965).
+            stars = [[20.5 / 40, 19.965 / 40, 4.0, 0.0, 1.0]]
+        band = quenby.band(Field(), 40, 40)
+        # Column 20's square at window y 17..18 lies 1.965 below the centre:
+        # it may be lit; the one at 22..23, 2.035 above it, may not.
+        self.assertEqual((tuple(band.lo[22, 20]), tuple(band.hi[22, 20])),
+                         ((0, 0, 0), (255, 255, 255)))
+        self.assertEqual(tuple(band.hi[17, 20]), (0, 0, 0))
+        self.assertEqual(tuple(band.lo[20, 20]), (255, 255, 255))
 
 if __name__ == "__main__":
     unittest.main()

@@ -4,11 +4,14 @@ from the first vertex, texture coordinates half and a quarter of a texel
 off, GL_ONE_MINUS_DST_ALPHA for GL_ONE_MINUS_SRC_ALPHA, and at the
 texture's borders: GL_CLAMP_TO_EDGE for GL_REPEAT, the last row and column
 lost on upload, the rows stored upside down, and texels 6 steps too bright
-(a fault just past the tolerance). One report runs each fault on the
+(a fault just past the tolerance); and just beyond each allowance: fog 15 %
+too dense or its colour a tenth too dim, a perspective projection 1 % too
+large at the strongest magnification. One report runs each fault on the
 states these faults can reach, beside the clean renderer's pictures of them
 in the CI report; every state whose capture a fault changes must fail,
 every one it leaves alone pass, and each verdict keeps its expected picture
-and mismatch mask."""
+and mismatch mask. Legal variants (the radial fog distance, the
+GL_FASTEST perspective hint) pass every state."""
 
 import os
 import re
@@ -26,11 +29,16 @@ FAULTS = {"nearest": ("nearestmag", ""), "firstvertex": ("firstvertex", ""),
           "blendfactor": ("blendfactor", ""), "wrap": ("wrapclamp", ""),
           "border": ("texupload", "TEXUPLOAD_FAULT=border"),
           "flip": ("texupload", "TEXUPLOAD_FAULT=flip"),
-          "bias": ("texupload", "TEXUPLOAD_FAULT=bias")}
+          "bias": ("texupload", "TEXUPLOAD_FAULT=bias"),
+          "fogdense": ("fogfault", ""), "fogdim": ("fogfault", "FOGFAULT_COLOUR=0.9"),
+          "projscale": ("projscale", "")}
+# Renderers that draw what OpenGL 1.1 allows otherwise than Mesa's defaults.
+VARIANTS = {"fogradial": ("fogradial", ""), "fasthint": ("fasthint", "")}
 STATES = ["vorntest5/start", "vorntest5/m00-texture-off", "vorntest5/m03-blend-on",
           "vorntest5/c-shade-flat+texture-off", "vorntest5/c-fog-exp+texenv-modulate",
           "vorntest/m01-texture-on", "vorntest/c-shade-flat",
-          "vorntest/c-texture-on+lighting-on+blend-on", "fendrik/start", "tembrel/start"]
+          "vorntest/c-texture-on+lighting-on+blend-on", "fendrik/start", "tembrel/start",
+          "vorntest5/m20-persp-10", "vorntest/c-texture-on+fog-exp"]
 LINE = re.compile(r"^(PASS|FAIL|CRASH|TIMEOUT|SKIP)\s+(\S+)\s+(\S+)")
 # A fault changes a picture when it moves more than this share of the
 # window's pixels by more than STEPS in some channel, and leaves it alone
@@ -59,15 +67,15 @@ class PartialFaults(unittest.TestCase):
         cls.clean = clean_report()[3]
         cls.out = os.path.join(h.ARTIFACT_DIR, "report-verdicts")
         named = []
-        for name, (library, variant) in FAULTS.items():
+        for name, (library, variant) in {**FAULTS, **VARIANTS}.items():
             path = os.path.join(h.PRELOAD_DIR, "lib%s.so" % library)
             env = ",".join(filter(None, ["LD_PRELOAD=" + path, variant]))
             named += ["--renderer", "%s=%s" % (name, env)]
         states = "^(%s)$" % "|".join(re.escape(s) for s in STATES)
-        cls.result = report_command(cls.out, "--renderers", ",".join(FAULTS),
+        cls.result = report_command(cls.out, "--renderers", ",".join({**FAULTS, **VARIANTS}),
                                     "--states", states, "--no-rates", *named)
         cls.status = {}
-        for out, renderers in ((cls.clean, {"llvmpipe"}), (cls.out, set(FAULTS))):
+        for out, renderers in ((cls.clean, {"llvmpipe"}), (cls.out, set(FAULTS) | set(VARIANTS))):
             with open(os.path.join(out, "summary.txt")) as f:
                 for line in f:
                     match = LINE.match(line)
@@ -93,6 +101,12 @@ class PartialFaults(unittest.TestCase):
             self.assertTrue(broken, renderer)
             self.assertLess(len(broken), len(STATES), renderer)
         self.assertEqual(self.result.returncode, 1)
+
+    def test_every_legal_variant_passes_every_state(self):
+        for renderer in VARIANTS:
+            for state in STATES:
+                with self.subTest(renderer=renderer, state=state):
+                    self.assertEqual(self.status.get((renderer, state)), "PASS")
 
     def test_expected_picture_and_mask_beside_each_capture(self):
         state = "vorntest5/start"
