@@ -144,13 +144,10 @@ class Allowances(unittest.TestCase):
         corners = np.array([(0, 0), (1, 0), (1, 1), (0, 1)], float)
         mesh = raster.Mesh(corners * 64, [1.0] * 4, [(0, 1, 2), (0, 2, 3)])
 
-        def shade(tri, weights, under, slopes):
-            st = weights @ corners[list(tri)]
-            reach = texels.footprint_reach(texture, slopes[0] @ corners[list(tri)],
-                                           slopes[1] @ corners[list(tri)])
-            return texels.extremes(texture, st[:, 0], st[:, 1], reach,
-                                   lambda samples, index: samples, monotonic=True)
-        band.draw(mesh, shade)
+        band.draw(mesh, lambda tri, weights, under, slopes: texels.extremes(
+            texture, *(weights @ corners[list(tri)]).T, texels.footprint_reach(
+                texture, *(k @ corners[list(tri)] for k in slopes)),
+            lambda samples, index: samples, monotonic=True))
         band.freeze()
         rows = [[tuple(v) for v in row] for row in texture]
         centres = (np.arange(64) + 0.5) / 64

@@ -4,9 +4,8 @@ from the first vertex, texture coordinates half and a quarter of a texel
 off, GL_ONE_MINUS_DST_ALPHA for GL_ONE_MINUS_SRC_ALPHA, and at the
 texture's borders: GL_CLAMP_TO_EDGE for GL_REPEAT, the last row and column
 lost on upload, the rows stored upside down, and texels 6 steps too bright
-(a fault just past the tolerance); and just beyond each allowance: fog 15 %
-too dense or its colour a tenth too dim, a perspective projection 1 % too
-large at the strongest magnification. One report runs each fault on the
+(a fault just past the tolerance); fog 15 % too dense, its colour 10 % too
+dim, a projection 1 % too large. One report runs each fault on the
 states these faults can reach, beside the clean renderer's pictures of them
 in the CI report; every state whose capture a fault changes must fail,
 every one it leaves alone pass, and each verdict keeps its expected picture

@@ -1,18 +1,10 @@
-/* Preloaded into a program under test, a legal variant rather than a fault:
- * wherever the program sets fog parameters, the fog distance becomes the
- * radial distance from the eye (GL_NV_fog_distance's GL_EYE_RADIAL_NV)
- * instead of the renderer's default, the eye-plane depth. OpenGL 1.1 defines
- * fog by the eye-coordinate distance from the eye to the fragment and only
- * permits |ze| as an approximation (section 3.9), so every state must still
- * pass. On a GL without the extension the call sets an error and changes
- * nothing. */
+/* Preloaded into a program under test, a legal variant: fog by the radial
+ * distance from the eye (GL_NV_fog_distance's GL_EYE_RADIAL_NV), which
+ * OpenGL 1.1 defines fog by (section 3.9), instead of Mesa's |ze|. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
 #include "nextgl.h"
 #include <stddef.h>
-
-#define FOG_DISTANCE_MODE_NV 0x855A
-#define EYE_RADIAL_NV 0x855B
 
 void glFogfv(GLenum pname, const GLfloat *params)
 {
@@ -23,6 +15,5 @@ void glFogfv(GLenum pname, const GLfloat *params)
         fogi = (void (*)(GLenum, GLint))next_gl("glFogi");
     }
     next(pname, params);
-    if (fogi != NULL)
-        fogi(FOG_DISTANCE_MODE_NV, EYE_RADIAL_NV);
+    fogi(0x855A, 0x855B);       /* GL_FOG_DISTANCE_MODE_NV, GL_EYE_RADIAL_NV */
 }

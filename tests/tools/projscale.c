@@ -1,8 +1,5 @@
-/* Preloaded into a program under test, breaks the perspective projection
- * the way a driver's transform could: every glFrustum is preceded by a
- * scale of PROJSCALE (default 1.01) in clip x and y, so the picture of a
- * perspective view is that much too large about the window's centre.
- * Pictures drawn without glFrustum pass through unchanged. */
+/* Preloaded into a program under test: every glFrustum follows a scale of
+ * PROJSCALE (default 1.01) in clip x and y, a perspective picture too large. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
 #include "nextgl.h"
