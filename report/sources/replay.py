@@ -38,9 +38,9 @@ def glinfo():
 
 
 def renderer_info(env):
-    """GL_RENDERER and GL_VERSION under env on the surfaceless platform, as
-    a Renderer's info, with the replayer's 8-bit channels; None where no
-    context can be made."""
+    """GL_RENDERER, GL_VERSION and GL_VENDOR under env on the surfaceless
+    platform, as a Renderer's info, with the replayer's 8-bit channels; None
+    where no context can be made."""
     program = glinfo()
     if program is None:
         raise rd.RendererError("piglit's glinfo is not installed (Debian's piglit)")
@@ -50,12 +50,12 @@ def renderer_info(env):
         done = subprocess.run([program, "-auto"], env=full, capture_output=True, timeout=60)
     except subprocess.TimeoutExpired:
         return None
-    said = dict(re.findall(r"^(GL_RENDERER|GL_VERSION) = (.*)$",
+    said = dict(re.findall(r"^(GL_RENDERER|GL_VERSION|GL_VENDOR) = (.*)$",
                            done.stdout.decode(errors="replace"), re.M))
     if done.returncode != 0 or "GL_RENDERER" not in said:
         return None
     return {"renderer": said["GL_RENDERER"], "version": said.get("GL_VERSION", ""),
-            "bits": list(EIGHT_BITS)}
+            "vendor": said.get("GL_VENDOR", ""), "bits": list(EIGHT_BITS)}
 
 
 def software_too(name):
