@@ -35,6 +35,14 @@ class Band:
         self.judged = np.ones((height, width), bool)
         self.drawn = np.zeros((height, width), bool)     # centres inside a mesh
 
+    @classmethod
+    def of(cls, lo, hi, judged, drawn):
+        """A frozen band from its arrays, as freeze() leaves them."""
+        band = cls.__new__(cls)
+        band.window = raster.Window(lo.shape[1], lo.shape[0])
+        band.lo, band.hi, band.judged, band.drawn = lo, hi, judged, drawn
+        return band
+
     @property
     def width(self):
         return self.window.width

@@ -58,7 +58,7 @@ def draw_square(picture, texture, first, last):
     picture.draw(mesh, shade)
 
 
-def verdict(program, settings, image, count, tol, textures):
+def verdict(program, settings, image, count, tol, textures, precision=None):
     """The picture against the band, kept for the window size."""
     size = (image.width, image.height)
     picture = textures.band((program, size), lambda: band(textures, *size))

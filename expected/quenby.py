@@ -177,17 +177,33 @@ def on_window_border(x, y, width, height):
     return min(x, y, width - x, height - y) < 0.5
 
 
-def verdict(program, settings, image, count, tol, textures=None):
+def granularity_of(precision):
+    """The renderer's smooth point size granularity, where it says one
+    (number or text, above 0 and at most 1), else POINT_SIZE_GRANULARITY."""
+    try:
+        value = float((precision or {}).get("point_granularity"))
+    except (TypeError, ValueError):
+        return POINT_SIZE_GRANULARITY
+    return value if 0 < value <= 1 else POINT_SIZE_GRANULARITY
+
+
+def verdict(program, settings, image, count, tol, textures=None, precision=None):
     """The picture against the band of the frame it shows: the frame count
     is written after each swap, so the picture may be a frame ahead of it,
     or one behind where the swap was still on its way. The frame whose band
-    the picture fits best is judged."""
+    the picture fits best is judged. Each frame's band is kept for the
+    frame, window size and the renderer's point size granularity
+    (precision: what the renderer says of its own)."""
     observed = pixels(image)
+    size, granularity = (image.width, image.height), granularity_of(precision)
     best = None
     for frames in (count, count - 1, count + 1):
-        field = Field()
-        field.advance_to(frames)
-        picture = band(field, image.width, image.height).freeze()
+        def make(frames=frames):
+            field = Field()
+            field.advance_to(frames)
+            return band(field, *size, granularity)
+        picture = textures.band((program, frames, size, granularity), make) \
+            if textures is not None else make().freeze()
         differing = Comparison(picture, observed, tol).differing
         if best is None or differing < best[0]:
             best = (differing, frames, picture)

@@ -180,7 +180,7 @@ def draw_text(picture, text):
     picture.lo[column] = 255 - 255 / 8
 
 
-def verdict(program, settings, image, count, tol, textures):
+def verdict(program, settings, image, count, tol, textures, precision=None):
     """The picture against the band of the clock at its time, kept for the
     time and window size."""
     when, size = settings["time"], (image.width, image.height)

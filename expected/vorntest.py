@@ -27,7 +27,7 @@ def band(program, changes, width, height, texture=None, choice=None):
     return model.band(settings_of(program, changes), texture, width, height, choice)
 
 
-def verdict(program, settings, image, count, tol, textures):
+def verdict(program, settings, image, count, tol, textures, precision=None):
     """The picture against its state's band for each choice a renderer may
     make for it (model.choices), each band kept for the state, window size
     and choice: the first that the picture fits throughout passes it, and

@@ -103,6 +103,10 @@ def parse(argv, doc):
                         help="how many states run at once: a window run drives N programs, "
                              "each on an X server of its own; a replay runs N replayers "
                              "(default: the machine's cores)")
+    parser.add_argument("--band-cache", metavar="DIR",
+                        help="where the models' bands are kept for later runs, keyed by all "
+                             "they depend on (default ~/.cache/vorn-suite/bands; '' keeps "
+                             "none); a replay also reads those of the pack's bands/")
     parser.add_argument("--fraction", type=int, default=1, metavar="N",
                         help="run every Nth state only, as deqp-runner does: the states of "
                              "the run, in the report's order, taken strided (default 1)")

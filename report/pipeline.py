@@ -88,10 +88,12 @@ def tolerance(renderers):
     return probes.tolerance(channel_bits(renderers))
 
 
-def verdict_of(record, tol, texels):
-    """The verdict on a taken picture."""
+def verdict_of(record, tol, texels, precision=None):
+    """The verdict on a taken picture; precision: what its renderer says of
+    its own (Renderer.info), where it says anything."""
     state = record.state
-    return judge.judge(state.program, state.settings, record.image, record.count, tol, texels)
+    return judge.judge(state.program, state.settings, record.image, record.count, tol, texels,
+                       precision)
 
 
 def picture_name(renderer, state, under=""):
@@ -118,7 +120,7 @@ def kept(report, renderer, record, texels, under=""):
         pictures.save(record.image, path)
     if not under:
         report.pictures[(renderer.name, state.id)] = (name + ".png", record.count)
-    verdict = verdict_of(record, report.tolerance, texels)
+    verdict = verdict_of(record, report.tolerance, texels, renderer.info)
     made = pictures.save_verdict(verdict, report.out, name)
     return verdict, {kind: os.path.relpath(p, report.out) for kind, p in made.items()}
 

@@ -2,7 +2,8 @@
 // swap, as fast as the idle loop runs. The renderer report measures its frame
 // rate at each program's window size to give the programs' rates a baseline.
 //   clearswap WIDTH HEIGHT [depth]   "depth" asks for and clears a depth buffer too
-//   clearswap --info                 prints the renderer and the channel bits, then exits
+//   clearswap --info                 prints the renderer, the channel bits and the
+//                                    smooth point size granularity, then exits
 #include <GL/glut.h>
 
 #include <cstdio>
@@ -32,9 +33,13 @@ static void KeyboardFunc(unsigned char key, int, int)
 }
 
 // GL_RED_BITS and friends are 1.1 queries of the drawable's visual; the
-// report derives its colour tolerance from them.
+// report derives its colour tolerance from them. GL_POINT_SIZE_GRANULARITY
+// (GL_SMOOTH_POINT_SIZE_GRANULARITY since 1.2) is how finely a smooth
+// point's size is rounded, which the starfield's verdict allows for.
 static void PrintInfo(void)
 {
+    GLfloat granularity = 0.0f;
+    glGetFloatv(GL_POINT_SIZE_GRANULARITY, &granularity);
     GLint bits[4];
     glGetIntegerv(GL_RED_BITS, &bits[0]);
     glGetIntegerv(GL_GREEN_BITS, &bits[1]);
@@ -44,6 +49,7 @@ static void PrintInfo(void)
     printf("vendor: %s\n", (const char *)glGetString(GL_VENDOR));
     printf("version: %s\n", (const char *)glGetString(GL_VERSION));
     printf("bits: %d %d %d %d\n", bits[0], bits[1], bits[2], bits[3]);
+    printf("point_granularity: %g\n", granularity);
 }
 
 static int SizeArgument(const char *text)

@@ -13,6 +13,8 @@ trace). piglit adds -auto and -fbo to a test's command; they are ignored."""
 import os
 import sys
 
+from expected import judge
+
 from .. import pipeline
 from ..backends import piglit
 from ..outcome import Outcome
@@ -38,7 +40,8 @@ def main(argv=None):
     verdict = None
     if record.status is None:
         os.remove(record.path)
-        verdict = pipeline.verdict_of(record, pipeline.tolerance([]), pack.texels())
+        verdict = pipeline.verdict_of(record, pipeline.tolerance([]),
+                                      pack.texels(cache=judge.cache_folder(None)))
     return piglit.print_result(Outcome.of_record(record, verdict))
 
 

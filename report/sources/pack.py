@@ -9,6 +9,10 @@ traces (<program>/<state>.trace) and traces.yml it holds
                       last frame's buffer swap, where the replay's picture is
                       taken; and the renderer it was recorded on
   textures/           the texture files the models read
+  bands/              the bands the models worked out for the recording
+                      run's replays, named by all they depend on: a
+                      cache, read by a replay (expected.judge), which
+                      works out any band missing there or not whole
   vorn-replay.xml.gz  a piglit profile, one test per trace (see profile)
   README.md           what the pack is and how to judge it
 
@@ -26,12 +30,14 @@ from expected import judge
 
 from .. import catalogue as st
 from .. import jsonfile
+from .. import options as opts
 from ..names import test_name
 from ..backends import profile
 
 PACK_FILE = "pack.json"
 FORMAT = 1
 TEXTURES = "textures"
+BANDS = "bands"
 README = "README.md"
 
 
@@ -71,8 +77,12 @@ class Pack:
     def trace_path(self, entry):
         return os.path.join(self.directory, entry.path)
 
-    def texels(self):
-        return judge.load_texels(os.path.join(self.directory, TEXTURES))
+    def texels(self, cache=None):
+        """The models' textures, with the pack's bands to read and the
+        band cache (a folder or None)."""
+        bands = os.path.join(self.directory, BANDS)
+        return judge.load_texels(os.path.join(self.directory, TEXTURES), cache,
+                                 bands if os.path.isdir(bands) else None)
 
     def programs(self):
         """[(program, [Entry])] in the suite's order of programs."""
@@ -155,6 +165,12 @@ def load(directory):
     if short:
         raise PackError("%s lacks texture files the models read, or cannot read them whole: %s"
                         % (directory, ", ".join(short)))
+    # The bands are a cache, each file checked as it is read; the folder
+    # itself must be one of the pack's own.
+    bands = os.path.join(directory, BANDS)
+    if os.path.lexists(bands) and not (os.path.isdir(bands) and opts.inside(
+            os.path.realpath(bands), os.path.realpath(directory))):
+        raise PackError("%s: its %s is no folder inside it" % (directory, BANDS))
     return Pack(os.path.abspath(directory), entries, recorded)
 
 
@@ -178,6 +194,7 @@ the context and the textures, and the last three, which show the state.
 | `traces.yml` | the checksum of each trace's last frame on the recording run's renderers, for piglit's replayer |
 | `pack.json` | each trace's program, state, the settings its expected picture needs, its frame count and the call of its last frame |
 | `textures/` | the texture files the expected pictures are computed from |
+| `bands/` | the expected pictures' bands as the recording run worked them out, read rather than worked out again where this checkout's models are the same |
 | `vorn-replay.xml.gz` | a piglit profile: one test per trace |
 
 Each trace is replayed headless (apitrace's `eglretrace` on EGL's surfaceless

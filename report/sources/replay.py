@@ -16,6 +16,8 @@ import os
 import re
 import subprocess
 
+from expected import judge
+
 from .. import options as opts
 from .. import renderers as rd
 from ..backends import profile
@@ -108,7 +110,7 @@ class Replay:
         return chosen
 
     def texels(self):
-        return self.pack.texels()
+        return self.pack.texels(cache=judge.cache_folder(self.options.band_cache))
 
     def parts(self, states):
         """A replayer per trace: nothing is shared between them."""

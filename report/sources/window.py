@@ -48,7 +48,8 @@ def checked(options, build):
 
 def renderer_info(driver, env):
     """What clearswap --info prints under env in a window: renderer name,
-    version and channel bits; None if no context could be made."""
+    version, channel bits and smooth point size granularity (as text, like
+    the rest but the bits); None if no context could be made."""
     try:
         result = subprocess.run([os.path.join(driver.bin_dir, "clearswap"), "--info"],
                                 env=driver.program_env(env), capture_output=True, timeout=30)
@@ -161,7 +162,8 @@ class Window:
         return chosen
 
     def texels(self):
-        return judge.load_texels(self.driver.bin_dir)
+        return judge.load_texels(self.driver.bin_dir,
+                                 cache=judge.cache_folder(self.options.band_cache))
 
     def parts(self, states):
         """As many parts as there are jobs, of PART_STATES states at least,
@@ -228,6 +230,9 @@ class Window:
         if not working:
             return
         self.log("traces on %s" % working[0].name)
+        # The replays' bands, the window run's own, go into the pack, for
+        # its replays elsewhere to read rather than work out again.
+        texels.keep_in(os.path.join(directory, trace_pack.BANDS))
         for program, built, states in report.programs:
             if built:
                 for state in states:

@@ -3,13 +3,18 @@ GL_LINEAR bounds for texture coordinates known only to a fraction of a
 texel, at texel edges and across the GL_REPEAT wrap, what pixels along
 a triangle's edge may hold, and the allowances pinned: the texture reach
 through each pixel's footprint, the fog distance judged one choice per
-picture, and a smooth point's rim."""
+picture, and a smooth point's rim; and bands kept on disk."""
 
+import glob
+import os
+import pathlib
+import shutil
+import tempfile
 import unittest
 
 import numpy as np
 
-from expected import bands, fixedfunction, quenby, raster, texels, vorntest
+from expected import bands, fixedfunction, judge, quenby, raster, texels, vorntest
 
 REACH = 1.0 / 8
 
@@ -202,6 +207,81 @@ class Allowances(unittest.TestCase):
                          ((0, 0, 0), (255, 255, 255)))
         self.assertEqual(tuple(band.hi[17, 20]), (0, 0, 0))
         self.assertEqual(tuple(band.lo[20, 20]), (255, 255, 255))
+
+
+class KeptBands(unittest.TestCase):
+    """Bands kept on disk are a cache: read back only whole and of their
+    own key, a pack's bands read and never written, and the renderer's
+    point size granularity part of the starfield's band."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.folder)
+        self.bin_dir = os.path.join(self.folder, "bin")
+        os.makedirs(self.bin_dir)
+        for _, name, side, bits in judge.TEXTURE_FILES:
+            with open(os.path.join(self.bin_dir, name), "wb") as f:
+                f.write(bytes(range(256)) * (side * side * bits // 8 // 256))
+        self.made = []
+
+    def make(self, shade=40):
+        self.made.append(shade)
+        return bands.Band(8, 6, (shade, 2 * shade, 3))
+
+    def kept(self, key, **where):
+        return judge.load_texels(self.bin_dir, **where).band(key, lambda: self.make())
+
+    def test_a_band_is_read_back_only_whole_and_of_its_own_key(self):
+        cache = os.path.join(self.folder, "cache")
+        first = self.kept(("p", 1), cache=cache)
+        again = self.kept(("p", 1), cache=cache)
+        self.assertEqual(len(self.made), 1)
+        for name in ("lo", "hi", "judged", "drawn"):
+            np.testing.assert_array_equal(getattr(first, name), getattr(again, name))
+        [path] = glob.glob(os.path.join(cache, "*.npz"))
+        self.kept(("p", 2), cache=cache)
+        other = (set(glob.glob(os.path.join(cache, "*.npz"))) - {path}).pop()
+        whole, of_other_key = (pathlib.Path(p).read_bytes() for p in (path, other))
+        for broken in (whole[:len(whole) // 2], b"not a band", of_other_key):
+            with open(path, "wb") as f:
+                f.write(broken)
+            self.kept(("p", 1), cache=cache)
+        self.assertEqual(len(self.made), 5)
+        # Bands of another model's arrays: unsigned but not bytes.
+        np.savez(path, lo=first.lo.astype(np.uint16), hi=first.hi, judged=first.judged,
+                 drawn=first.drawn, key=np.load(other)["key"])
+        self.kept(("p", 1), cache=cache)
+        self.assertEqual(len(self.made), 6)
+
+    def test_a_packs_bands_are_read_and_never_written(self):
+        packed, cache = os.path.join(self.folder, "pack"), os.path.join(self.folder, "cache")
+        recording = judge.load_texels(self.bin_dir)
+        recording.keep_in(packed)
+        recording.band(("p", 1), self.make)
+        os.chmod(packed, 0o555)
+        self.addCleanup(os.chmod, packed, 0o755)
+        replay = judge.load_texels(self.bin_dir, cache=cache, packed=packed)
+        replay.band(("p", 1), self.make)
+        self.assertEqual(len(self.made), 1)
+        self.assertFalse(os.path.exists(cache))
+        replay.band(("p", 2), self.make)
+        self.assertEqual(len(os.listdir(packed)), 1)
+        self.assertEqual(len(os.listdir(cache)), 1)
+
+    def test_the_renderers_point_size_granularity_reaches_the_starfield(self):
+        field = quenby.Field()
+        field.advance_to(5)
+        # Every star at its largest under a granularity of 0.6: the size
+        # rounded by up to 0.3, which the default 0.1 does not allow.
+        coarse = quenby.band(field, quenby.WIDTH, quenby.HEIGHT, 0.6).freeze().hi
+
+        class Image:
+            width, height, data = quenby.WIDTH, quenby.HEIGHT, coarse.tobytes()
+        for precision, status in (({"point_granularity": "0.6"}, "PASS"), (None, "FAIL"),
+                                  ({"point_granularity": "nan"}, "FAIL")):
+            verdict = judge.judge("quenby", {}, Image(), 5, 3, None, precision)
+            self.assertEqual(verdict.status, status, precision)
+
 
 if __name__ == "__main__":
     unittest.main()
