@@ -8,11 +8,11 @@ import collections
 import concurrent.futures
 import re
 
+from . import inputs
+
 # Mesa's Gallium drivers that GALLIUM_DRIVER can select for a window on a
 # plain X server; each is tried, and kept only if the GL then names it.
 GALLIUM_CANDIDATES = ("llvmpipe", "softpipe", "zink", "d3d12", "virpipe")
-
-NAME = re.compile(r"^[A-Za-z0-9][A-Za-z0-9._-]*$")
 
 Renderer = collections.namedtuple("Renderer", "name env info")
 
@@ -27,9 +27,10 @@ def parse_named(text):
     name, sep, rest = text.partition("=")
     if not sep or not rest:
         raise RendererError("--renderer %r: expected NAME=VAR=VALUE[,VAR=VALUE...]" % text)
-    if not NAME.match(name):
-        raise RendererError("--renderer %r: a name is letters, digits, '.', '_' or '-'"
-                            % text)
+    # The form a pack's or a report's renderer must have: a renderer named
+    # here is one that a merge of this run's report takes.
+    if not inputs.is_name(name):
+        raise RendererError("--renderer %r: a name is %s" % (text, inputs.NAME_RULE))
     env = {}
     for pair in rest.split(","):
         var, sep, value = pair.partition("=")

@@ -35,16 +35,20 @@ read what each check found. Its fields (JSON):
   instructions  [{program, renderer, frames, objects: {object: Ir},
                 functions: [[object, function, Ir]]}]
 
-read() fills a Report from it again, with the results alone: a merge checks
-them afresh. The files it names (pictures, their thumbnails, the verdicts'
-expected pictures and masks) stay in the report directory beside it."""
+load() takes it only in the form the suite writes it (report.inputs): a
+part comes from another machine, and its names become the merge's file
+names. read() fills a Report from it again, with the results alone: a merge
+checks them afresh. The files it names (pictures, their thumbnails, the
+verdicts' expected pictures and masks) stay in the report directory beside
+it."""
 
 import json
 import os
 
 from .. import catalogue as st
-from .. import jsonfile
+from .. import inputs, jsonfile
 from ..outcome import Outcome
+from ..pictures import thumbnail_path
 from ..renderers import Renderer
 
 REPORT_FILE = "report.json"
@@ -121,6 +125,12 @@ def load(directory):
     if not isinstance(document, dict) or document.get("format") != FORMAT:
         raise UnreadableError("%s is not of format %d"
                               % (os.path.join(directory, REPORT_FILE), FORMAT))
+    # Its names become the merged report's file names, and its pictures are
+    # copied into it: all are the suite's own, and in this folder.
+    try:
+        inputs.check_report(directory, document, REPORT_FILE, thumbnail_path)
+    except inputs.DocumentError as error:
+        raise UnreadableError(str(error))
     return document
 
 

@@ -16,8 +16,9 @@ traces (<program>/<state>.trace) and traces.yml it holds
   vorn-replay.xml.gz  a piglit profile, one test per trace (see profile)
   README.md           what the pack is and how to judge it
 
-A folder without a readable pack.json, or one whose traces are missing,
-is no pack (PackError)."""
+A folder without a readable pack.json, one whose names and paths are not
+the suite's own (report.inputs: a pack comes from another machine), or one
+whose traces are missing, is no pack (PackError)."""
 
 import glob
 import hashlib
@@ -29,7 +30,7 @@ import time
 from expected import judge
 
 from .. import catalogue as st
-from .. import jsonfile
+from .. import inputs, jsonfile
 from .. import options as opts
 from ..names import test_name
 from ..backends import profile
@@ -141,12 +142,18 @@ def load(directory):
     document = jsonfile.load(directory, PACK_FILE, PackError,
                              "%s is no trace pack (no %s)" % (directory, PACK_FILE), "pack file")
     try:
-        if document["format"] != FORMAT:
+        if isinstance(document, dict) and document.get("format", FORMAT) != FORMAT:
             raise PackError("%s is of format %r; this suite reads format %d"
                             % (path, document["format"], FORMAT))
+        # Its names become the report's file names: nothing else is read
+        # before they and its paths are known to be the suite's own.
+        inputs.check_pack(directory, document, PACK_FILE,
+                          [os.path.join(TEXTURES, name) for _, name, _, _ in judge.TEXTURE_FILES])
         entries = [Entry(**{name: item[name] for name in Entry.FIELDS})
                    for item in document["traces"]]
         recorded = dict(document["recorded"])
+    except inputs.DocumentError as error:
+        raise PackError(str(error))
     except (KeyError, TypeError) as error:
         raise PackError("%s is not a valid pack file (%s: %s)"
                         % (path, type(error).__name__, error))
