@@ -231,7 +231,7 @@ def copy_pictures(part, out):
     places; a verdict's expected picture, the same on every renderer, once."""
     for path in kept.picture_files(part.report):
         for name in (path, pictures.thumbnail_path(path)):
-            source, target = os.path.join(part.directory, name), os.path.join(out, name)
+            source, target = os.path.join(part.directory, name), opts.within(out, name)
             if os.path.isfile(source) and not os.path.exists(target):
                 os.makedirs(os.path.dirname(target), exist_ok=True)
                 shutil.copyfile(source, target)

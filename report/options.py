@@ -1,7 +1,8 @@
 """The report command's options. A usage error (an unknown option or
 renderer, a malformed --renderer or --states, a baseline that is no report,
-a folder that is no trace pack, a list that cannot be read) ends the command
-with status 2 and one line on standard error."""
+a folder that is no trace pack, a list that cannot be read, a file about to
+be written outside --out) ends the command with status 2 and one line on
+standard error."""
 
 import argparse
 import os
@@ -217,6 +218,19 @@ def inside(path, folder):
     or write into."""
     path, folder = os.path.realpath(path), os.path.realpath(folder)
     return path == folder or path.startswith(os.path.join(folder, ""))
+
+
+def within(folder, *names):
+    """folder/names..., a file the report (or a pack's profile) is about to
+    write, once it is known to lie inside folder with its links resolved;
+    a usage error where it would not. The names come from documents of other
+    machines, which their readers check (inputs): one that slipped past
+    still cannot leave the folder."""
+    path = os.path.join(folder, *names)
+    if not inside(path, folder) or os.path.realpath(path) == os.path.realpath(folder):
+        raise UsageError("%s lies outside %s, where this command writes: not written"
+                         % (path, folder))
+    return path
 
 
 def selected(options, program, state_name):

@@ -13,6 +13,8 @@ import numpy as np
 from PIL import Image
 
 from progdriver.images import CONVERT
+
+from . import options as opts
 FONT = "DejaVu-Sans"
 
 # Reference images are kept at a quarter of the window's size, each pixel the
@@ -80,12 +82,13 @@ def save_verdict(verdict, out, name):
     none for a verdict without them."""
     paths = {}
     if verdict.mask is not None:
-        paths["mask"] = os.path.join(out, name + "-mask.png")
+        paths["mask"] = opts.within(out, name + "-mask.png")
         write_array(verdict.mask, paths["mask"])
     if verdict.expected is not None:
         height, width = verdict.expected.shape[:2]
         state = name.split("/", 1)[1]
-        paths["expected"] = os.path.join(out, "expected", "%s-%dx%d.png" % (state, width, height))
+        paths["expected"] = opts.within(out, "expected",
+                                        "%s-%dx%d.png" % (state, width, height))
         if not os.path.exists(paths["expected"]):
             write_array(verdict.expected, paths["expected"])
     return paths
@@ -143,7 +146,7 @@ def report_sheet(report):
                 s.program + "\n" + s.name.replace("+", "+\n"))
                for _, built, states in report.programs if built for s in states
                if (first, s.id) in report.pictures]
-    report.sheet = contact_sheet(entries, os.path.join(report.out, "contact-sheet.png"))
+    report.sheet = contact_sheet(entries, opts.within(report.out, "contact-sheet.png"))
 
 
 def sheet_picture(path):

@@ -39,6 +39,7 @@ import time
 
 from expected import judge, probes
 
+from . import options as opts
 from . import pictures, repeats
 from .names import environment_text, test_name
 from .checks import expectations
@@ -111,7 +112,7 @@ def kept(report, renderer, record, texels, under=""):
     replay/."""
     state = record.state
     name = picture_name(renderer, state, under)
-    path = os.path.join(report.out, name + ".png")
+    path = opts.within(report.out, name + ".png")
     if record.path is not None:
         os.makedirs(os.path.dirname(path), exist_ok=True)
         shutil.move(record.path, path)
@@ -138,8 +139,8 @@ def forget_picture(report, renderer, state):
     """A state's picture, dropped before it is taken again: a rerun that
     takes none leaves none."""
     kept = report.pictures.pop((renderer.name, state.id), None)
-    if kept and os.path.exists(os.path.join(report.out, kept[0])):
-        os.remove(os.path.join(report.out, kept[0]))
+    if kept and os.path.exists(opts.within(report.out, kept[0])):
+        os.remove(opts.within(report.out, kept[0]))
 
 
 def skipped(report, source, renderer, program, states, lists):

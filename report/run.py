@@ -149,7 +149,7 @@ def emptied(out):
             raise opts.UsageError("%s is not empty and holds no report" % out)
         shutil.rmtree(out)
     os.makedirs(out, exist_ok=True)
-    with open(os.path.join(out, summary.SUMMARY_FILE), "w") as f:
+    with open(opts.within(out, summary.SUMMARY_FILE), "w") as f:
         f.write("incomplete\n")
 
 

@@ -10,10 +10,10 @@ line of its own, the path relative to the report directory (where the file
 is written) unless a prefix is given; the program's own output comes
 before it."""
 
-import os
 import re
 import xml.etree.ElementTree as ET
 
+from ..options import within
 from ..outcome import CRASH, FAIL, FAILED, SKIP, TIMEOUT
 from ..names import differing_lines
 
@@ -69,7 +69,7 @@ def write(report, folder):
     """junit.xml in folder, a testsuite per renderer; --junit-prefix goes
     before each attachment's path, for a CI that resolves them from another
     directory than the report's (GitLab: the job's artifacts)."""
-    write_suites(os.path.join(folder, JUNIT_FILE),
+    write_suites(within(folder, JUNIT_FILE),
                  [(r, report.states_on(r.name)) for r in report.renderers],
                  report.options.junit_prefix)
 

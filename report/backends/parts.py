@@ -49,6 +49,7 @@ from .. import catalogue as st
 from .. import inputs, jsonfile
 from ..outcome import Outcome
 from ..pictures import thumbnail_path
+from ..options import within
 from ..renderers import Renderer
 
 REPORT_FILE = "report.json"
@@ -100,7 +101,7 @@ def write(report, folder):
                          in sorted(report.instructions.items())],
     }
     path = os.path.join(folder, REPORT_FILE)
-    with open(path + ".part", "w") as f:
+    with open(within(folder, REPORT_FILE + ".part"), "w") as f:
         json.dump(document, f, indent=1)
     os.replace(path + ".part", path)
 

@@ -10,6 +10,7 @@ import platform
 import sys
 import time
 
+from ..options import within
 from ..names import GROUP, differing_lines, environment_text, test_name
 from ..outcome import FAIL, PIGLIT
 
@@ -94,7 +95,7 @@ def write(report, folder):
     """Every renderer's results, each in a folder of its own under
     piglit/."""
     for renderer in report.renderers:
-        write_renderer(os.path.join(folder, PIGLIT_DIR, renderer.name), renderer,
+        write_renderer(within(folder, PIGLIT_DIR, renderer.name), renderer,
                        report.states_on(renderer.name), report.options, report.began,
                        report.ended)
 

@@ -10,7 +10,7 @@ import os
 import xml.etree.ElementTree as ET
 
 from .. import catalogue as st
-from ..options import ROOT
+from ..options import ROOT, within
 from ..names import GROUP, test_name
 
 PACK_PROFILE = "vorn-replay.xml.gz"
@@ -53,4 +53,4 @@ def write(path, root):
 
 def write_pack(trace_pack, command=PACK_COMMAND):
     """The pack's profile, written in the pack for where it is now."""
-    return write(os.path.join(trace_pack.directory, PACK_PROFILE), pack(trace_pack, command))
+    return write(within(trace_pack.directory, PACK_PROFILE), pack(trace_pack, command))

@@ -7,10 +7,10 @@ fails list of a driver is the failures.csv of its last run, less the
 unexpected passes."""
 
 import csv
-import os
 
 from .. import repeats
 from ..names import test_name
+from ..options import within
 
 FAILURES_FILE = "failures.csv"
 RESULTS_FILE = "results.csv"
@@ -24,11 +24,11 @@ def write(report, out):
         return
     failures = sorted({(test_name(p, n), expectations.status_of((r, p, n, o)))
                        for r, p, n, o in expectations.unexpected})
-    with open(os.path.join(out, FAILURES_FILE), "w", newline="") as f:
+    with open(within(out, FAILURES_FILE), "w", newline="") as f:
         csv.writer(f, lineterminator="\n").writerows(failures)
     # A stress run's rows end with the failed tries and the tries.
     stress = any(row[3].tries for row in expectations.rows)
-    with open(os.path.join(out, RESULTS_FILE), "w", newline="") as f:
+    with open(within(out, RESULTS_FILE), "w", newline="") as f:
         writer = csv.writer(f, lineterminator="\n")
         for row in expectations.rows:
             renderer, program, name, outcome = row

@@ -13,6 +13,7 @@ import os
 from progdriver import images
 
 from .. import catalogue as st
+from .. import options as opts
 from .. import pictures
 from ..outcome import FAILED, PASS, Finding
 from ..backends.piglit import RESULTS_FILE, ResultsError, read
@@ -103,8 +104,8 @@ def compare(baseline, outcomes, out, tol, left_out):
                 comparison.fixes.append((renderer, program, name, was, outcome.status))
             changed = picture_change(baseline.picture(before_name, program, name),
                                      os.path.join(out, renderer, program, name + ".png"),
-                                     os.path.join(out, "baseline-diff", renderer, program,
-                                                  name + ".png"), program, tol)
+                                     opts.within(out, "baseline-diff", renderer, program,
+                                                 name + ".png"), program, tol)
             if changed:
                 comparison.changed.append((renderer, program, name) + changed)
         for (program, name), was in sorted(before.items()):

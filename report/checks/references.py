@@ -10,6 +10,7 @@ import shutil
 from progdriver import images
 
 from .. import catalogue as st
+from .. import options as opts
 from .. import pictures
 from ..outcome import FAIL, PASS, Finding
 
@@ -36,7 +37,7 @@ def compare_renderers(report):
                 if count:
                     diff = "diff/%s-vs-%s/%s/%s.png" % (renderer, first, state.program,
                                                         state.name)
-                    pictures.diff_image(pa, pb, os.path.join(report.out, diff),
+                    pictures.diff_image(pa, pb, opts.within(report.out, diff),
                                         report.tolerance)
                 report.differences[(renderer, state.id)] = (count, diff)
 
@@ -78,8 +79,8 @@ def against_reference(report, state):
     reference's copy in the report), (None, None) where none is kept."""
     picture = report.pictures[("llvmpipe", state.id)][0]
     reduced = pictures.reduce(os.path.join(report.out, picture),
-                              os.path.join(report.out, "reduced", state.program,
-                                           state.name + ".png"))
+                              opts.within(report.out, "reduced", state.program,
+                                          state.name + ".png"))
     reference = os.path.join(REFERENCE_DIR, reference_name(state))
     if report.options.update_reference:
         os.makedirs(REFERENCE_DIR, exist_ok=True)
@@ -89,5 +90,5 @@ def against_reference(report, state):
     count = pictures.differing(images.load(reduced), images.load(reference), report.tolerance)
     kept = "reference/%s" % reference_name(state)
     os.makedirs(os.path.join(report.out, "reference"), exist_ok=True)
-    shutil.copyfile(reference, os.path.join(report.out, kept))
+    shutil.copyfile(reference, opts.within(report.out, kept))
     return count, kept

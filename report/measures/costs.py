@@ -10,9 +10,9 @@ state's result too, are the "fps" findings that findings() adds once every
 result is in."""
 
 import csv
-import os
 import statistics
 
+from ..options import within
 from ..outcome import Finding
 
 HEADER = ("renderer", "program", "state", "fps", "ratio", "spread")
@@ -70,7 +70,7 @@ def write(report, folder):
     """costs.csv, where the run measured the states' costs."""
     if not report.options.costs:
         return
-    with open(os.path.join(folder, COSTS_FILE), "w", newline="") as f:
+    with open(within(folder, COSTS_FILE), "w", newline="") as f:
         writer = csv.writer(f)
         writer.writerow(HEADER)
         writer.writerows(rows(report))

@@ -8,6 +8,7 @@ in its new place. A folder that is no pack is a usage error."""
 import os
 import sys
 
+from .. import options as opts
 from ..backends import profile
 from ..sources.pack import PackError, load
 from .usage import pack_profile as arguments
@@ -16,10 +17,11 @@ from .usage import pack_profile as arguments
 def main(argv):
     try:
         pack = load(os.path.abspath(arguments(argv).pack))
-    except PackError as error:
+        # A profile that is a link out of the pack is not written through.
+        print(profile.write_pack(pack))
+    except (PackError, opts.UsageError) as error:
         print("scripts/pack-profile: error: %s" % error, file=sys.stderr)
         return 2
-    print(profile.write_pack(pack))
     return 0
 
 

@@ -33,6 +33,7 @@ from .. import catalogue as st
 from .. import inputs, jsonfile
 from .. import options as opts
 from ..names import test_name
+from ..options import within
 from ..backends import profile
 
 PACK_FILE = "pack.json"
@@ -120,16 +121,16 @@ def write(directory, traces, renderer, bin_dir, profile_command=profile.PACK_COM
                 "GL_RENDERER": (renderer.info or {}).get("renderer", ""),
                 "environment": renderer.env,
                 "time": time.strftime("%Y-%m-%d %H:%M:%S %z")}
-    with open(os.path.join(directory, PACK_FILE), "w") as f:
+    with open(within(directory, PACK_FILE), "w") as f:
         json.dump({"format": FORMAT, "recorded": recorded,
                    "traces": [e.to_json() for e in entries]}, f, indent=1)
     textures = os.path.join(directory, TEXTURES)
     os.makedirs(textures, exist_ok=True)
     # Every texture file of the build: the models read some of them by name.
     for path in glob.glob(os.path.join(bin_dir, "*.RAW")):
-        shutil.copyfile(path, os.path.join(textures, os.path.basename(path)))
+        shutil.copyfile(path, within(directory, TEXTURES, os.path.basename(path)))
     pack = Pack(directory, entries, recorded)
-    with open(os.path.join(directory, README), "w") as f:
+    with open(within(directory, README), "w") as f:
         f.write(readme(pack))
     profile.write_pack(pack, profile_command)
     return pack

@@ -13,6 +13,7 @@ import shutil
 import subprocess
 import tempfile
 
+from ..options import within
 from . import drive, retrace
 
 # The frames a trace keeps: the first, which makes the context and the
@@ -63,7 +64,7 @@ def record(driver, state, env, tools, directory):
         if result.status is not None:
             trace.error = "%s while recording: %s" % (result.status, result.note)
             return trace
-        target = os.path.join(directory, trace.path)
+        target = within(directory, trace.path)
         os.makedirs(os.path.dirname(target), exist_ok=True)
         trace.frames = swap_count(run.file("calls.trace"))
         keep = "0" if trace.frames <= 1 else "0,%d-%d" % (max(1, trace.frames - LAST_FRAMES),

@@ -40,6 +40,7 @@ from ..backends import runners
 from ..checks import attribution
 from ..bundle import command as bundle_command
 from ..names import colour
+from ..options import within
 from ..sources.drive import COST_SECONDS, COST_WINDOWS
 from ..checks.expectations import CLASSES, EXPECTED_PASS, FLAKE
 from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
@@ -390,7 +391,7 @@ def write_program_pages(env, out, report, program, pages, rates, where):
             rate_header=RATE_HEADER, rates=[r for r in rates if r[0] == program]
             if first else [],
             blocks=[t for _, t in page])
-        with open(os.path.join(out, page_name(program, number)), "w") as f:
+        with open(within(out, page_name(program, number)), "w") as f:
             f.write(text)
 
 
@@ -398,7 +399,7 @@ INDEX = "index.html"
 
 
 def write(report, folder):
-    write_html(report, os.path.join(folder, INDEX))
+    write_html(report, within(folder, INDEX))
 
 
 def write_html(report, path, figures_per_page=FIGURES_PER_PAGE, page_bytes=PAGE_BYTES):
@@ -415,7 +416,7 @@ def write_html(report, path, figures_per_page=FIGURES_PER_PAGE, page_bytes=PAGE_
     problems = dict(views)["problems"]
     passed, failed = counts(report)
     rates = rate_rows(report)
-    shutil.copyfile(os.path.join(TEMPLATES, STYLESHEET), os.path.join(out, STYLESHEET))
+    shutil.copyfile(os.path.join(TEMPLATES, STYLESHEET), within(out, STYLESHEET))
     index = env.get_template("index.html").render(
         passed=passed, failed=failed, breakdown=breakdown(report), report=report,
         columns=columns, groups=groups, views=views,

@@ -13,6 +13,7 @@ from .. import repeats
 from ..measures import costs
 from ..checks import attribution
 from ..names import colour, test_name
+from ..options import within
 from ..checks.expectations import (EXPECTED_FAIL, EXPECTED_PASS, FLAKE, REGRESSION, RUNNER, SKIPPED,
                             UNEXPECTED_PASS)
 from ..outcome import CRASH, FAIL, FAILED, PASS, SKIP, TIMEOUT
@@ -239,7 +240,7 @@ SUMMARY_FILE = "summary.txt"
 
 
 def write(report, folder):
-    with open(os.path.join(folder, SUMMARY_FILE), "w") as f:
+    with open(within(folder, SUMMARY_FILE), "w") as f:
         f.write(text(report))
 
 
