@@ -1,8 +1,10 @@
 """Bad input to every command: an unknown program or state, a folder that
-is no trace pack or a pack with parts missing, a wrong number of
-arguments. Each is a usage error: one line on standard error, exit status
-2, and never a traceback."""
+is no trace pack or a pack with parts missing, a pack or a report naming
+what lies outside its folder, a wrong number of arguments. Each is a usage
+error: one line on standard error, exit status 2, and never a traceback."""
 
+import argparse
+import glob
 import json
 import os
 import shutil
@@ -11,6 +13,8 @@ import tempfile
 import unittest
 
 from expected import judge
+from report import catalogue, run
+from report.backends import parts
 from test_report import BUILD, ROOT
 
 
@@ -19,17 +23,20 @@ def command(name, *args):
                           capture_output=True, text=True, timeout=120)
 
 
-def pack(textures=True, trace=True):
+def pack(textures=True, trace=True, where=None, link=None, **entry_changes):
     """A pack of one trace of fendrik's start, its files made up: enough to
-    be read, never replayed."""
-    directory = tempfile.mkdtemp(prefix="pack-")
+    be read, never replayed; in where, its entry changed, its trace a link."""
+    directory = tempfile.mkdtemp(prefix="pack-", dir=where)
     entry = {"test": "vorn@fendrik@start", "program": "fendrik", "state": "start",
              "label": "start", "settings": {}, "entries": [], "combination": False,
              "path": "fendrik/start.trace", "frames": 5, "last_call": 10, "size": 4}
     with open(os.path.join(directory, "pack.json"), "w") as f:
-        json.dump({"format": 1, "recorded": {"renderer": "llvmpipe"}, "traces": [entry]}, f)
+        json.dump({"format": 1, "recorded": {"renderer": "llvmpipe"},
+                   "traces": [dict(entry, **entry_changes)]}, f)
     os.makedirs(os.path.join(directory, "fendrik"))
-    if trace:
+    if link:
+        os.symlink(link, os.path.join(directory, entry["path"]))
+    elif trace:
         with open(os.path.join(directory, entry["path"]), "wb") as f:
             f.write(b"made")
     os.makedirs(os.path.join(directory, "textures"))
@@ -43,6 +50,19 @@ class UsageErrors(unittest.TestCase):
 
     def test_every_command_refuses_bad_input_in_one_line(self):
         whole = pack()
+        # Packs and a part that name what lies outside their folders, where
+        # nothing is written.
+        deep = os.path.join(tempfile.mkdtemp(prefix="elsewhere-"), "a", "b")
+        os.makedirs(deep)
+        os.rename(pack(where=deep), os.path.join(deep, "b15-pack"))
+        evil, out = pack(where=deep, state="../../../../tmp/EVIL"), os.path.join(deep, "out")
+        part, linked = tempfile.mkdtemp(dir=deep), pack(where=deep)
+        report = run.Report(argparse.Namespace(fast=True, timeout=1.0, costs=False,
+                                               no_rates=True), part)
+        report.programs = [("fendrik", True, [catalogue.State("fendrik", "../x", "x")])]
+        report.origin = dict(kind="replay", identity=None, places=[], description=None)
+        parts.write(report, part)
+        os.symlink(deep, os.path.join(linked, "vorn-replay.xml.gz"))
         cases = [
             ("run-state", ["--build", BUILD, "nosuch", "start"], "unknown program nosuch"),
             ("run-state", ["--build", BUILD, "vorntest5", "nosuch"], "no state vorntest5/nosuch"),
@@ -65,7 +85,18 @@ class UsageErrors(unittest.TestCase):
             ("report", ["--build", BUILD, "--fraction", "3", "--fraction-start", "4"],
              "needs 1 <= K <= N (got N=3, K=4)"),
             ("report", ["--merge", whole, "--fast"], "--merge does not go with --fast"),
+            ("judge-trace", [evil, "fendrik", "start"], "entry traces[0], field state: '../../"),
+            ("report", ["--replay", evil, "--out", out], "state: '../../../../tmp/EVIL' is not"),
+            ("pack-profile", [pack(where=deep, path="../b15-pack/fendrik/start.trace")],
+             "pack.json: entry traces[0], field path: '../b15-pack/fendrik/start.trace' is not"),
+            ("report", ["--replay", pack(where=deep, link="/etc/passwd"), "--out", out],
+             "field path: 'fendrik/start.trace' leads outside"),
+            ("report", ["--merge", part, "--out", out],
+             "report.json: entry programs[0], field states[0].name: '../x' is not a name"),
+            ("pack-profile", [linked], "vorn-replay.xml.gz lies outside"),
         ]
+        tree = os.path.join(os.path.dirname(deep), "**")
+        before = sorted(glob.glob(tree, recursive=True))
         for name, args, text in cases:
             with self.subTest(command=name, args=args):
                 done = command(name, *args)
@@ -73,6 +104,7 @@ class UsageErrors(unittest.TestCase):
                 self.assertEqual(len(done.stderr.splitlines()), 1, done.stderr)
                 self.assertIn(text, done.stderr)
                 self.assertNotIn("Traceback", done.stdout + done.stderr)
+        self.assertEqual(sorted(glob.glob(tree, recursive=True)), before)
 
 
 class FirstMinute(unittest.TestCase):
