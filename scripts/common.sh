@@ -15,13 +15,14 @@ PYTHON=/usr/bin/python3
 # reader, which read the report's results, what piglit's trace replayer
 # imports besides, numpy for the report's expected pictures, and git and
 # rsync, with which the driver CI template's test and gitlab-ci-local (below)
-# copy the checkout for each CI job.
+# copy the checkout for each CI job, and Hypothesis, which fuzzes the pack and
+# report documents.
 PACKAGES="build-essential cmake pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev
 libgl1-mesa-dri libglx-mesa0 libgtest-dev python3 xvfb xauth xdotool x11-utils
 apitrace libegl-dev imagemagick faketime clang libclang-rt-dev valgrind gdb
 python3-jinja2 chromium
 piglit python3-junitparser python3-packaging python3-requests python3-yaml python3-pil
-python3-numpy git rsync"
+python3-numpy git rsync python3-hypothesis"
 
 # What judging a trace pack needs, with no build: Mesa's EGL and drivers,
 # apitrace's replayer with the libEGL.so it opens, piglit (its glinfo and its
