@@ -1,7 +1,5 @@
-"""Fuzzing of pack.json (read by --replay, judge-trace and pack-profile) and
-report.json (read by --merge), drawn from their forms or changed from real
-ones (seeds/pack.json, recorded by the suite, and a report of its replay).
-Each command, run here with eglretrace, glinfo and the models stood in for,
+"""pack.json and report.json drawn from their forms or changed from real ones:
+each reader, run here with eglretrace, glinfo and the models stood in for,
 refuses in one line with status 2 or goes on, never raises, and reads or
 writes nothing outside its folders. Derandomized: the same run each time."""
 
@@ -43,9 +41,8 @@ TWO = ONE[:2] + ["--renderer", "llvmpipe=VORN_FUZZ=200", "--renderers", "fuzz,ll
 HOSTILE = ["..", "", "../x", "../../../../tmp/EVIL", CLIMB + "outside/x", "a/b", "/", "-h",
            SANDBOX + "/x", "a\nb", "a\x00b", "\u00e9", "x" * 300, None, True, 0, -1, 2 ** 64,
            1.5, float("nan"), float("inf"), [], {}, {"../x": 1}, "fendrik/../x", "/etc/passwd",
-           "../b15-pack/fendrik/start.trace", CLIMB + "outside/x.png", "fendrik/passwd.trace",
-           "fuzz/fendrik/passwd.png"]
-PASSWD = open("/etc/passwd", "rb").read()
+           CLIMB + "outside/x.png", "fendrik/passwd.trace", "fuzz/fendrik/passwd.png"]
+PASSWD, PACK_PROFILE = open("/etc/passwd", "rb").read(), os.path.join(PACK, "vorn-replay.xml.gz")
 FUZZ = settings(max_examples=int(os.environ.get("DOCUMENT_FUZZ_EXAMPLES", "100")), deadline=None,
                 derandomize=True, database=None, suppress_health_check=list(HealthCheck))
 NAMES = st.sampled_from([s.name for p in catalogue.NAMES for s in catalogue.program_states(p)]
@@ -102,13 +99,11 @@ def changed(document, change):
 
 
 def snapshot():
-    """The sandbox's folders and files (with size and time), but --out's and
-    the pack's profile."""
+    """The sandbox's folders and files (size, time), but --out's and the profile."""
     return {path: os.path.isdir(path) or (os.lstat(path).st_size, os.lstat(path).st_mtime_ns)
             for top, folders, files in os.walk(SANDBOX) for name in folders + files
             for path in [os.path.join(top, name)]
-            if path != os.path.join(PACK, packs.profile.PACK_PROFILE)
-            and not (path + os.sep).startswith(OUT + os.sep)}
+            if path != PACK_PROFILE and not (path + os.sep).startswith(OUT + os.sep)}
 
 
 def stand_in_replay(pack, entry, env, timeout):
@@ -161,8 +156,7 @@ class Documents(unittest.TestCase):
         os.symlink("/etc/passwd", os.path.join(PART, "fuzz", "fendrik", "passwd.png"))
 
     def stays_inside(self, folder, name, document, load, commands):
-        """Each command refuses in one line, as it must where load() does, or
-        goes on, inside --out."""
+        """Each command refuses in one line (as load() does) or stays inside --out."""
         with open(os.path.join(folder, name), "w") as f:
             json.dump(document, f)
         try:

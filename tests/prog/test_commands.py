@@ -23,9 +23,9 @@ def command(name, *args):
                           capture_output=True, text=True, timeout=120)
 
 
-def pack(textures=True, trace=True, where=None, link=None, **entry_changes):
+def pack(textures=True, trace=True, where=None, **entry_changes):
     """A pack of one trace of fendrik's start, its files made up: enough to
-    be read, never replayed; in where, its entry changed, its trace a link."""
+    be read, never replayed; in where, its entry changed."""
     directory = tempfile.mkdtemp(prefix="pack-", dir=where)
     entry = {"test": "vorn@fendrik@start", "program": "fendrik", "state": "start",
              "label": "start", "settings": {}, "entries": [], "combination": False,
@@ -34,9 +34,7 @@ def pack(textures=True, trace=True, where=None, link=None, **entry_changes):
         json.dump({"format": 1, "recorded": {"renderer": "llvmpipe"},
                    "traces": [dict(entry, **entry_changes)]}, f)
     os.makedirs(os.path.join(directory, "fendrik"))
-    if link:
-        os.symlink(link, os.path.join(directory, entry["path"]))
-    elif trace:
+    if trace:
         with open(os.path.join(directory, entry["path"]), "wb") as f:
             f.write(b"made")
     os.makedirs(os.path.join(directory, "textures"))
@@ -56,13 +54,15 @@ class UsageErrors(unittest.TestCase):
         os.makedirs(deep)
         os.rename(pack(where=deep), os.path.join(deep, "b15-pack"))
         evil, out = pack(where=deep, state="../../../../tmp/EVIL"), os.path.join(deep, "out")
-        part, linked = tempfile.mkdtemp(dir=deep), pack(where=deep)
+        part, linked, passwd = (tempfile.mkdtemp(dir=deep), pack(where=deep),
+                                pack(where=deep, trace=False))
         report = run.Report(argparse.Namespace(fast=True, timeout=1.0, costs=False,
                                                no_rates=True), part)
         report.programs = [("fendrik", True, [catalogue.State("fendrik", "../x", "x")])]
         report.origin = dict(kind="replay", identity=None, places=[], description=None)
         parts.write(report, part)
         os.symlink(deep, os.path.join(linked, "vorn-replay.xml.gz"))
+        os.symlink("/etc/passwd", os.path.join(passwd, "fendrik", "start.trace"))
         cases = [
             ("run-state", ["--build", BUILD, "nosuch", "start"], "unknown program nosuch"),
             ("run-state", ["--build", BUILD, "vorntest5", "nosuch"], "no state vorntest5/nosuch"),
@@ -89,7 +89,7 @@ class UsageErrors(unittest.TestCase):
             ("report", ["--replay", evil, "--out", out], "state: '../../../../tmp/EVIL' is not"),
             ("pack-profile", [pack(where=deep, path="../b15-pack/fendrik/start.trace")],
              "pack.json: entry traces[0], field path: '../b15-pack/fendrik/start.trace' is not"),
-            ("report", ["--replay", pack(where=deep, link="/etc/passwd"), "--out", out],
+            ("report", ["--replay", passwd, "--out", out],
              "field path: 'fendrik/start.trace' leads outside"),
             ("report", ["--merge", part, "--out", out],
              "report.json: entry programs[0], field states[0].name: '../x' is not a name"),
