@@ -8,7 +8,9 @@ the verdict's note and worst differing pixels, and last piglit's result line,
 PIGLIT: {"result": ...}: pass, fail, crash or timeout; what is known of a
 crash or a hang goes to standard error. The exit status is 1 for fail and 0
 otherwise, as piglit's own tests do; 2 for a usage error (no such pack or
-trace). piglit adds -auto and -fbo to a test's command; they are ignored."""
+trace, or a pack whose names or paths are not the suite's own, as
+report.inputs checks them). piglit adds -auto and -fbo to a test's command;
+they are ignored."""
 
 import os
 import sys

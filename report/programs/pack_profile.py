@@ -3,7 +3,9 @@ PACK/vorn-replay.xml.gz, for where the pack and this checkout are now: one
 test per trace, each running this checkout's scripts/judge-trace on the
 pack by absolute paths (piglit takes no other). A pack written by a
 --traces run has its profile already; a copied pack needs it written again
-in its new place. A folder that is no pack is a usage error."""
+in its new place. A folder that is no pack, or a profile that would be
+written outside the pack (one that is a link out of it), is a usage
+error."""
 
 import os
 import sys
