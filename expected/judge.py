@@ -144,9 +144,12 @@ class Textures:
                 self._bands[key] = band
                 while len(self._bands) > KEPT_BANDS:
                     self._bands.popitem(last=False)
-        for folder in ([self.cache] if made and self.cache else []) + exports:
+        # The cache's files are stored as they are, which costs a run that
+        # fills it next to nothing; a pack's travel, deflated to a tenth.
+        for folder, deflated in ([(self.cache, False)] if made and self.cache else []) + [
+                (folder, True) for folder in exports]:
             if not os.path.exists(os.path.join(folder, name)):
-                write_band(folder, name, text, band)
+                write_band(folder, name, text, band, deflated)
         return band
 
 
@@ -179,7 +182,7 @@ def read_band(folder, name, text):
     return Band.of(lo, hi, judged, drawn)
 
 
-def write_band(folder, name, text, band):
+def write_band(folder, name, text, band, deflated=True):
     """folder/name holding the band and its key text, written whole or not
     at all (a temporary file renamed over it): judges in other threads and
     processes read the folder meanwhile. A folder that cannot be written
@@ -191,7 +194,8 @@ def write_band(folder, name, text, band):
         return
     try:
         with os.fdopen(handle, "wb") as f, \
-                zipfile.ZipFile(f, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as archive:
+                zipfile.ZipFile(f, "w", zipfile.ZIP_DEFLATED if deflated else zipfile.ZIP_STORED,
+                                compresslevel=1 if deflated else None) as archive:
             arrays = dict(lo=band.lo, hi=band.hi, judged=band.judged, drawn=band.drawn,
                           key=np.array(text))
             for array_name, array in arrays.items():
