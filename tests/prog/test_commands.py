@@ -129,7 +129,8 @@ class FirstMinute(unittest.TestCase):
             return subprocess.run([os.path.join(checkout, "scripts", name)] + list(args),
                                   capture_output=True, text=True, timeout=60, env=env)
 
-        for name in ("report", "run", "run-state", "judge-trace", "pack-profile"):
+        for name in ("report", "run", "run-state", "judge-trace", "pack-profile", "test",
+                     "test-debian"):
             for ask in ("--help", "-h"):
                 with self.subTest(command=name, args=ask):
                     done = command(name, ask)
@@ -143,7 +144,8 @@ class FirstMinute(unittest.TestCase):
                                  ("run", [], "no program given"),
                                  ("run-state", ["--fsat", "fendrik", "start"], "--fsat"),
                                  ("judge-trace", ["--fsat", "P", "fendrik", "start"], "--fsat"),
-                                 ("pack-profile", ["--fsat", "P"], "--fsat")]:
+                                 ("pack-profile", ["--fsat", "P"], "--fsat"),
+                                 ("test", ["--fsat"], "--fsat")]:
             with self.subTest(command=name, args=args):
                 done = command(name, *args)
                 self.assertEqual((done.returncode, done.stdout), (2, ""), done.stderr)
