@@ -152,11 +152,11 @@ def parse(argv, doc):
     options.version_checks = [parse_check(text, "--version-check")
                               for text in options.version_check]
     if options.merge is not None:
-        merge_only(options, argv)
+        only(argv, "--merge", MERGE_OPTIONS)
     elif options.update_lists is not None:
-        only(options, argv, "--update-lists", LISTS_OPTIONS)
+        only(argv, "--update-lists", LISTS_OPTIONS)
     elif options.history is not None:
-        only(options, argv, "--history", ("--history", "--out", "--renderers"))
+        only(argv, "--history", ("--history", "--out", "--renderers"))
     elif options.replay is None and options.build is None:
         raise UsageError("the following arguments are required: --build (or --replay, "
                          "or --merge)")
@@ -199,18 +199,13 @@ MERGE_OPTIONS = ("--merge", "--out", "--fails", "--flakes", "--baseline", "--jun
 LISTS_OPTIONS = ("--update-lists", "--fails", "--flakes", "--skips", "--renderers", "--check")
 
 
-def only(options, argv, name, allowed):
+def only(argv, name, allowed):
+    """A usage error where argv gives an option that name, a command of
+    its own, does not take."""
     given = [arg.split("=", 1)[0] for arg in argv if arg.startswith("--")]
     others = sorted(set(a for a in given if a not in allowed))
     if others:
         raise UsageError("%s does not go with %s" % (name, ", ".join(others)))
-
-
-def merge_only(options, argv):
-    given = [arg.split("=", 1)[0] for arg in argv if arg.startswith("--")]
-    others = sorted(set(a for a in given if a not in MERGE_OPTIONS))
-    if others:
-        raise UsageError("--merge does not go with %s" % ", ".join(others))
 
 
 def inside(path, folder):
