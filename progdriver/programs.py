@@ -20,6 +20,10 @@ from . import images
 SANITIZER_STATUS = 86
 
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+# coreutils' stdbuf library: preloaded with _STDBUF_O=L it makes a program's
+# standard output line-buffered, as on a terminal, so that what it prints
+# can be read as it prints it.
+STDBUF_LIB = "/usr/libexec/coreutils/libstdbuf.so"
 
 
 class ProgramEnded(RuntimeError):
@@ -67,17 +71,20 @@ class Driver:
         return env
 
     def x(self, *args, check=True):
-        """Runs an X client (xdotool, xwininfo) against the display."""
+        """Runs an X client (xdotool, xwininfo) against the display; one
+        that outlasts the driver's timeout, and half a minute, is hung."""
         result = subprocess.run(list(args), env=self.program_env(), capture_output=True,
-                                timeout=30)
+                                timeout=max(30.0, self.timeout))
         if check and result.returncode != 0:
             raise RuntimeError("%s failed: %s" % (args[0], result.stderr.decode()))
         return result.stdout.decode()
 
-    def start(self, program, args=(), cwd=None, preload=(), trace=False, env=None):
+    def start(self, program, args=(), cwd=None, preload=(), trace=False, env=None,
+              line_buffered=False):
         """Starts a program from cwd (the directory with the textures by
         default), with the named libraries preloaded or under apitrace. A
-        preload list in env (LD_PRELOAD) goes first."""
+        preload list in env (LD_PRELOAD) goes first. line_buffered: its
+        standard output a line at a time, as on a terminal."""
         workdir = tempfile.mkdtemp(prefix=program + "-")
         extra = dict(env or {})
         extra["SWAPCOUNT_FILE"] = os.path.join(workdir, "swaps")
@@ -85,6 +92,9 @@ class Driver:
         extra["CRASHTRACE_FILE"] = os.path.join(workdir, "crash")
         libs = [l for l in extra.get("LD_PRELOAD", "").split(":") if l]
         libs += [self.library(name) for name in preload]
+        if line_buffered:
+            libs.append(STDBUF_LIB)
+            extra["_STDBUF_O"] = "L"
         if libs:
             extra["LD_PRELOAD"] = ":".join(libs)
         command = [os.path.join(self.bin_dir, program)] + list(args)
@@ -149,17 +159,23 @@ def describe_status(status):
 
 
 def find_window(run, title, timeout=None):
-    """Waits for the program's window and returns its id."""
+    """Waits for the program's window and returns its id. A program whose
+    window is not found is killed: left on the screen, its window could
+    be taken for a later program's of the same title."""
     deadline = time.time() + (timeout or run.driver.timeout)
-    while time.time() < deadline:
-        check_alive(run, "early")
-        ids = run.driver.x("xdotool", "search", "--onlyvisible", "--name",
-                           "^%s$" % re.escape(title), check=False).split()
-        if ids:
-            run.window = ids[0]
-            return run.window
-        time.sleep(0.05)
-    raise NoProgress("no window titled %r" % title)
+    try:
+        while time.time() < deadline:
+            check_alive(run, "early")
+            ids = run.driver.x("xdotool", "search", "--onlyvisible", "--name",
+                               "^%s$" % re.escape(title), check=False).split()
+            if ids:
+                run.window = ids[0]
+                return run.window
+            time.sleep(0.05)
+        raise NoProgress("no window titled %r" % title)
+    except BaseException:
+        kill(run)
+        raise
 
 
 def place(run, left=0, top=0):
@@ -208,6 +224,44 @@ def wait_swaps(run, count, timeout=None):
                              % (now, target, stall))
         time.sleep(0.02)
         now = swaps(run)
+
+
+def wait_until(run, done, what, timeout=None):
+    """Waits until done() is true, for as long as the program runs: a busy
+    machine may take any time to get there, so only timeout seconds without
+    it (the driver's timeout by default) count as a hang."""
+    timeout = timeout or run.driver.timeout
+    deadline = time.time() + timeout
+    while not done():
+        check_alive(run, "waiting for %s" % what)
+        if time.time() > deadline:
+            raise NoProgress("no %s within %g s" % (what, timeout))
+        time.sleep(0.005)
+
+
+def at_one_frame(run, read):
+    """(frame count, read()) at one moment: read() again until the frame
+    count was read between two equal values."""
+    while True:
+        value = read()
+        count = swaps(run)
+        if read() == value:
+            return count, value
+
+
+def wait_unchanged(run, read, frames, what):
+    """Waits until frames frames in a row leave read() unchanged; returns
+    its value then. what names the change that should stop."""
+    since, value = at_one_frame(run, read)
+
+    def settled():
+        nonlocal since, value
+        count, now = at_one_frame(run, read)
+        if now != value:
+            since, value = count, now
+        return count - since >= frames
+    wait_until(run, settled, "end of %s" % what)
+    return value
 
 
 def next_frame(run):
