@@ -15,8 +15,9 @@ from expected import texels
 from expected.texels import close_to, sample_linear  # noqa: F401 - the tests' h.*
 from progdriver import menus, traces, xserver
 from progdriver.programs import (  # noqa: F401
-    Driver, capture, find_window, frames_stop, freeze, geometry, kill, place, pointer_into, quit,
-    shutdown_log, stderr, stdout, swaps, wait_swaps)
+    Driver, at_one_frame, capture, find_window, frames_stop, freeze, geometry, kill, place,
+    pointer_into, quit, shutdown_log, stderr, stdout, swaps, wait_swaps, wait_unchanged,
+    wait_until)
 
 BIN_DIR = os.environ.get("SUITE_BIN_DIR", "")
 PRELOAD_DIR = os.environ.get("SUITE_PRELOAD_DIR", "")
@@ -31,7 +32,8 @@ def _display():
         return None     # no shared server: only tests that start no program can run
 
 
-DRIVER = Driver(BIN_DIR, PRELOAD_DIR, _display())
+# A minute without progress is a hang, on however busy a machine.
+DRIVER = Driver(BIN_DIR, PRELOAD_DIR, _display(), timeout=60.0)
 
 program_env = DRIVER.program_env
 x = DRIVER.x

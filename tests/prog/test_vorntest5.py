@@ -6,7 +6,6 @@ import os
 import re
 import shutil
 import tempfile
-import time
 import unittest
 
 import harness as h
@@ -29,7 +28,7 @@ FOG_EXP, FOG_OFF, DO_ROT = 8, 6, 18
 
 
 def open_vorntest5(args=(), cwd=None, preload=("swapcount",), menulog=False, trace=False,
-                   env=None):
+                   env=None, line_buffered=False):
     env = dict(env or {})
     log = None
     if menulog:
@@ -37,7 +36,8 @@ def open_vorntest5(args=(), cwd=None, preload=("swapcount",), menulog=False, tra
         log = os.path.join(tempfile.mkdtemp(prefix="vorntest5-menus-"), "menus")
         env.update({"LD_PRELOAD": ":".join(libs), "MENULOG_FILE": log})
         preload = ()
-    run = h.start("vorntest5", args=args, cwd=cwd, preload=preload, trace=trace, env=env)
+    run = h.start("vorntest5", args=args, cwd=cwd, preload=preload, trace=trace, env=env,
+                  line_buffered=line_buffered)
     run.menulog = log
     h.find_window(run, TITLE)
     h.place(run)
@@ -144,30 +144,41 @@ class Menu(unittest.TestCase):
 
 
 class Readout(unittest.TestCase):
-    """Left drags print two lines per idle call while the button is held."""
+    """Left drags print two lines per idle call while the button is held,
+    read as printed: each step of a drag waits for its readout."""
 
     def setUp(self):
-        self.run_ = open_vorntest5()
+        self.run_ = open_vorntest5(line_buffered=True)
         h.wait_swaps(self.run_, 3)
 
     def tearDown(self):
         h.kill(self.run_)
 
-    def drag(self, button, *points, hold=0.0):
-        """Presses button at the first point (window pixels), moves through
-        the others, holds, releases; returns the swap counts at the press and
-        at the release."""
-        pressed = None
+    def pairs(self):
+        return readouts(h.stdout(self.run_))[0]
+
+    def printed(self):
+        return len(self.pairs())
+
+    def drag(self, button, start, *points, held=lambda: None):
+        """Presses button at start (window pixels), moves through points,
+        calls held(), releases. A left drag returns the pairs printed once
+        xdotool returned and once 40 frames in a row printed none."""
+        left, before = button == 1, self.printed()
+        move_to(self.run_, *start)
+        h.x("xdotool", "mousedown", str(button))
+        if left:
+            h.wait_until(self.run_, lambda: self.printed() > before, "readout of the press")
         for p in points:
+            shown = self.pairs()[-1] if left else None
             move_to(self.run_, *p)
-            if pressed is None:
-                pressed = h.swaps(self.run_)
-                h.x("xdotool", "mousedown", str(button))
-        h.wait_swaps(self.run_, 5)
-        time.sleep(hold)
-        released = h.swaps(self.run_)
+            if left:
+                h.wait_until(self.run_, lambda: self.pairs()[-1] != shown, "new readout")
+        held()
         h.x("xdotool", "mouseup", str(button))
-        return pressed, released
+        if left:
+            return (h.at_one_frame(self.run_, self.printed)[1],
+                    h.wait_unchanged(self.run_, self.printed, 40, "the readout"))
 
     def finish(self):
         self.assertEqual(h.quit(self.run_), 1, h.stderr(self.run_))
@@ -178,23 +189,27 @@ class Readout(unittest.TestCase):
         return pairs
 
     def test_size_drag_prints_every_idle_call_while_held_and_stops_at_release(self):
+        # One pair per idle call, and one idle call per frame, while held
+        # without motion: frames and pairs counted at two moments.
+        counts = []
+
+        def held():
+            counts.append(h.at_one_frame(self.run_, self.printed))
+            h.wait_swaps(self.run_, 40)
+            counts.append(h.at_one_frame(self.run_, self.printed))
         # The press comes before any drag motion: fy is still 0.
-        pressed, released = self.drag(1, (300, 300), (150, 450), hold=0.4)
-        time.sleep(0.2)
-        h.wait_swaps(self.run_, 40)
-        total = h.swaps(self.run_)
+        released, quiet = self.drag(1, (300, 300), (150, 450), held=held)
+        (frames, printed), later = counts
+        self.assertAlmostEqual(later[1] - printed, later[0] - frames, delta=1)
+        # The release stops the readout at once, and for good.
+        self.assertLessEqual(quiet - released, 2)
         pairs = self.finish()
+        self.assertEqual(len(pairs), quiet)
         self.assertEqual(pairs[0], (b"0.000000", b"208.800003"))
         self.assertEqual(pairs[-1], (b"0.500000", b"208.800003"))
         values = [p[0] for p in pairs]
         self.assertEqual(values, sorted(values, key=lambda v: v != b"0.000000"))
-        # One pair per idle call, and one idle call per frame, while held:
-        # the 0.4 s hold without motion alone drew many frames.
-        held = released - pressed
         self.assertGreater(values.count(b"0.500000"), 10)
-        self.assertGreaterEqual(len(pairs), held - 5, (len(pairs), held))
-        # The 40 frames after the release printed nothing.
-        self.assertLessEqual(len(pairs), total - pressed - 35, (len(pairs), total - pressed))
 
     def test_rotation_prints_the_angle_before_the_wrap_and_clamps_outside(self):
         h.choose_menu_entry(self.run_, DO_ROT, ENTRIES)
