@@ -4,7 +4,6 @@ its output, its reaction to input, its calls and its shutdown."""
 import os
 import shutil
 import tempfile
-import time
 import unittest
 
 import harness as h
@@ -107,9 +106,8 @@ class Visibility(unittest.TestCase):
         try:
             # Let freeglut settle its own start-up notifications first.
             h.wait_swaps(run, 50)
-            time.sleep(0.5)
             h.x("xdotool", "windowunmap", "--sync", run.window)
-            self.assertTrue(h.frames_stop(run))
+            self.assertTrue(h.frames_stop(run, timeout=h.DRIVER.timeout))
             h.x("xdotool", "windowmap", "--sync", run.window)
             h.wait_swaps(run, 5)
             self.assertEqual(h.quit(run), 1)
@@ -184,9 +182,9 @@ class Calls(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.prog = h.start("fendrik", trace=True)
+        cls.prog = h.start("fendrik", preload=("swapcount",), trace=True)
         h.find_window(cls.prog, TITLE)
-        time.sleep(1.0)
+        h.wait_swaps(cls.prog, 5)
         cls.status = h.quit(cls.prog)
         cls.calls = [(name, args) for name, args in h.gl_calls(cls.prog)
                      if not name.startswith("glX")]

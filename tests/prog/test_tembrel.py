@@ -114,7 +114,9 @@ class SetTimes(unittest.TestCase, Readout):
                 cls.images[when] = still_picture(run)
                 if when == "15:30:00":
                     cls.swaps = h.swaps(run)
+                    # Time for a running clock to tick, then frames.
                     time.sleep(1.5)
+                    h.wait_swaps(run, 11)
                     cls.later = h.capture(run)
                     cls.swaps = h.swaps(run) - cls.swaps
                     h.save(cls.images[when], "tembrel.png")
@@ -334,8 +336,8 @@ class Calls(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.prog = open_clock("15:30:00", preload=(), trace=True)
-        time.sleep(1.5)
+        cls.prog = open_clock("15:30:00", trace=True)
+        h.wait_swaps(cls.prog, 5)
         cls.status = h.quit(cls.prog)
         cls.calls = [(name, args) for name, args in h.gl_calls(cls.prog)
                      if not name.startswith("glX")]

@@ -7,7 +7,6 @@ one frame's GL calls from a trace."""
 
 import math
 import re
-import time
 import unittest
 
 import harness as h
@@ -229,10 +228,10 @@ class Calls(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.prog = h.start("vorntest5", trace=True)
+        cls.prog = h.start("vorntest5", preload=("swapcount",), trace=True)
         try:
             h.find_window(cls.prog, TITLE)
-            time.sleep(1.5)
+            h.wait_swaps(cls.prog, 5)
             cls.status = h.quit(cls.prog)
         finally:
             h.kill(cls.prog)
