@@ -5,40 +5,17 @@
  * counted in the file DICEFOG_COUNTER under a lock as flakyfog counts, so
  * a seed and a fresh counter give the same sequence of broken and sound
  * processes every time. Without DICEFOG_SEED every call passes through.
- * It works in the programs and in apitrace's replayer alike (nextgl.h). */
-#define _GNU_SOURCE
-#include <GL/gl.h>
-#include "nextgl.h"
-#include <fcntl.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <sys/file.h>
-#include <unistd.h>
+ */
+#include "brokenfog.h"
 
-static const GLfloat BROKEN[4] = {1.0f, 0.0f, 1.0f, 1.0f};
-static int drawn, broken;
+#include <stdint.h>
 
 /* This process's number among those that turned fog on, from 1; its pid
  * where there is no counter file. */
 static uint64_t process_number(void)
 {
-    const char *name = getenv("DICEFOG_COUNTER");
-    char text[32] = {0};
-    uint64_t count = (uint64_t)getpid();
-    int fd;
-    if (name == NULL || (fd = open(name, O_RDWR | O_CREAT, 0644)) < 0)
-        return count;
-    if (flock(fd, LOCK_EX) == 0) {
-        ssize_t got = read(fd, text, sizeof text - 1);
-        count = (uint64_t)(got > 0 ? strtoull(text, NULL, 10) : 0) + 1;
-        int length = snprintf(text, sizeof text, "%llu\n", (unsigned long long)count);
-        if (lseek(fd, 0, SEEK_SET) != 0 || ftruncate(fd, 0) != 0
-            || write(fd, text, (size_t)length) != length)
-            count = (uint64_t)getpid();
-    }
-    close(fd);
-    return count;
+    uint64_t count = process_count("DICEFOG_COUNTER");
+    return count ? count : (uint64_t)getpid();
 }
 
 /* splitmix64's output function: consecutive inputs give unrelated bits. */
@@ -50,7 +27,7 @@ static uint64_t mixed(uint64_t x)
     return x ^ (x >> 31);
 }
 
-static int draw(void)
+static int broken_process(void)
 {
     const char *seed = getenv("DICEFOG_SEED"), *rate = getenv("DICEFOG_RATE");
     if (seed == NULL)
@@ -58,24 +35,4 @@ static int draw(void)
     double chance = rate ? strtod(rate, NULL) : 0.5;
     uint64_t x = mixed(mixed(strtoull(seed, NULL, 10)) ^ process_number());
     return (double)(x >> 11) / 9007199254740992.0 < chance;
-}
-
-void glEnable(GLenum cap)
-{
-    static void (*next)(GLenum);
-    if (cap == GL_FOG && !drawn) {
-        drawn = 1;
-        broken = draw();
-    }
-    if (next == NULL)
-        next = (void (*)(GLenum))next_gl("glEnable");
-    next(cap);
-}
-
-void glFogfv(GLenum pname, const GLfloat *params)
-{
-    static void (*next)(GLenum, const GLfloat *);
-    if (next == NULL)
-        next = (void (*)(GLenum, const GLfloat *))next_gl("glFogfv");
-    next(pname, broken && pname == GL_FOG_COLOR ? BROKEN : params);
 }
