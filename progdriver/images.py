@@ -6,6 +6,10 @@ import os
 import subprocess
 
 CONVERT = "/usr/bin/convert"
+# How long a helper (ImageMagick, xdotool, xwininfo) may take before it is
+# taken for hung: a machine busy with other work was seen to stall every
+# process for a minute at a time.
+TOOL_SECONDS = 300
 
 
 class Image:
@@ -28,7 +32,7 @@ class Image:
 def load(path):
     """Any picture ImageMagick reads, as an Image."""
     ppm = subprocess.run([CONVERT, path, "-depth", "8", "ppm:-"], capture_output=True,
-                         check=True, timeout=60).stdout
+                         check=True, timeout=TOOL_SECONDS).stdout
     return parse_ppm(ppm)
 
 

@@ -71,10 +71,9 @@ class Driver:
         return env
 
     def x(self, *args, check=True):
-        """Runs an X client (xdotool, xwininfo) against the display; one
-        that outlasts the driver's timeout, and half a minute, is hung."""
+        """Runs an X client (xdotool, xwininfo) against the display."""
         result = subprocess.run(list(args), env=self.program_env(), capture_output=True,
-                                timeout=max(30.0, self.timeout))
+                                timeout=max(images.TOOL_SECONDS, self.timeout))
         if check and result.returncode != 0:
             raise RuntimeError("%s failed: %s" % (args[0], result.stderr.decode()))
         return result.stdout.decode()
@@ -311,7 +310,8 @@ def frames_stop(run, quiet=0.7, timeout=5):
 def capture(run):
     """The window's pixels as an Image, read back from the X server."""
     ppm = subprocess.run(["import", "-silent", "-window", run.window, "-depth", "8", "ppm:-"],
-                         env=run.driver.program_env(), capture_output=True, timeout=30,
+                         env=run.driver.program_env(), capture_output=True,
+                         timeout=images.TOOL_SECONDS,
                          check=True).stdout
     return images.parse_ppm(ppm)
 
