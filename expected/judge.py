@@ -9,8 +9,10 @@ caller names folders for it, on disk for later runs: in a cache folder
 run that records the pack). A band file is named by the SHA-256 of all a
 band depends on: the models' own source (MODELS_VERSION), the texture
 files' contents, and the model's key (program, settings, window size, the
-renderer's choice and precision). A file that is missing, unreadable, of
-another key or of the wrong shapes is worked out again, never trusted."""
+renderer's choice and precision), after the models' version, by which a
+cache drops the bands of other models once a day old. A file that is
+missing, unreadable, of another key or of the wrong shapes is worked out
+again, never trusted."""
 
 import collections
 import glob
@@ -20,6 +22,7 @@ import os
 import pwd
 import tempfile
 import threading
+import time
 import zipfile
 
 import numpy as np
@@ -47,6 +50,9 @@ TEXTURE_FILES = [("dial", "Texture2_256X256X24.RAW", 256, 24),
 # the suite's windows, and is not read.
 LARGEST_SIDE = 4096
 BAND_ARRAYS = ("lo", "hi", "judged", "drawn", "key")
+# A cache's bands of other models than these, left this long, are removed
+# as a run starts: each change to the models would leave a cache's worth.
+STALE_SECONDS = 24 * 3600
 
 
 def sources_digest():
@@ -110,6 +116,8 @@ class Textures:
             contents.update(name.encode() + b"\0" + np.ascontiguousarray(texture).tobytes())
         self.contents = contents.hexdigest()
         self.cache, self.packed = cache, packed
+        if cache:
+            prune(cache)
         self.exports = []           # folders every band served is written into
         self._bands = collections.OrderedDict()
         self._lock = threading.Lock()
@@ -126,7 +134,7 @@ class Textures:
         models), made by make() where neither memory nor a band folder has
         it."""
         text = json.dumps([MODELS_VERSION, self.contents, canonical(key)], separators=(",", ":"))
-        name = hashlib.sha256(text.encode()).hexdigest() + ".npz"
+        name = "%s-%s.npz" % (MODELS_VERSION[:16], hashlib.sha256(text.encode()).hexdigest())
         with self._lock:
             band = self._bands.get(key)
             if band is not None:
@@ -151,6 +159,24 @@ class Textures:
             if not os.path.exists(os.path.join(folder, name)):
                 write_band(folder, name, text, band, deflated)
         return band
+
+
+def prune(cache):
+    """Removes the cache's bands of other models (named by their version)
+    left for STALE_SECONDS: a band file is only ever a cache."""
+    try:
+        names = os.listdir(cache)
+    except OSError:
+        return
+    now = time.time()
+    for name in names:
+        if name.endswith(".npz") and not name.startswith(MODELS_VERSION[:16]):
+            path = os.path.join(cache, name)
+            try:
+                if now - os.path.getmtime(path) > STALE_SECONDS:
+                    os.remove(path)
+            except OSError:
+                pass
 
 
 def read_band(folder, name, text):

@@ -10,6 +10,7 @@ import os
 import pathlib
 import shutil
 import tempfile
+import time
 import unittest
 
 import numpy as np
@@ -252,6 +253,18 @@ class KeptBands(unittest.TestCase):
                  drawn=first.drawn, key=np.load(other)["key"])
         self.kept(("p", 1), cache=cache)
         self.assertEqual(len(self.made), 6)
+
+    def test_a_cache_drops_other_models_bands_a_day_old(self):
+        cache = os.path.join(self.folder, "cache")
+        self.kept(("p", 1), cache=cache)
+        os.utime(glob.glob(os.path.join(cache, "*.npz"))[0], (0, 0))
+        for name, age in (("0" * 16 + "-old.npz", 2 * 86400), ("0" * 16 + "-new.npz", 0)):
+            with open(os.path.join(cache, name), "wb"):
+                pass
+            os.utime(os.path.join(cache, name), (time.time() - age,) * 2)
+        judge.load_texels(self.bin_dir, cache=cache)
+        self.assertEqual(len(os.listdir(cache)), 2)
+        self.assertFalse(os.path.exists(os.path.join(cache, "0" * 16 + "-old.npz")))
 
     def test_a_packs_bands_are_read_and_never_written(self):
         packed, cache = os.path.join(self.folder, "pack"), os.path.join(self.folder, "cache")

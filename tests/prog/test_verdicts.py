@@ -12,6 +12,7 @@ every one it leaves alone pass, and each verdict keeps its expected picture
 and mismatch mask. Legal variants (the radial fog distance, the
 GL_FASTEST perspective hint) pass every state."""
 
+import json
 import os
 import re
 import unittest
@@ -125,6 +126,12 @@ class PartialFaults(unittest.TestCase):
             summary = f.read()
         self.assertRegex(summary, r"FAIL\s+nearest\s+vorntest5/start\s+[1-9]\d* of \d+ "
                                   r"pixels judged differ, worst by \d+")
+
+    def test_each_renderers_point_size_granularity_is_kept_with_its_results(self):
+        # The starfield's verdict allows for it; Mesa's Gallium drivers say 0.1.
+        with open(os.path.join(self.out, "report.json")) as f:
+            renderers = json.load(f)["renderers"]
+        self.assertEqual({r["info"].get("point_granularity") for r in renderers}, {"0.1"})
 
 
 if __name__ == "__main__":
