@@ -5,13 +5,16 @@ that draws the start's own picture (menu entries already marked at start),
 in costs.csv, on the page and in the piglit results. States that draw
 another picture are left out: they cost more or less by themselves
 (texturing off, say, is cheaper).
-The report runs at a higher priority, where permitted, to have the machine
-to itself: other work slows frames, not the sleep, unevenly."""
+Other work on the machine slows frames, not the sleep, and the states
+measured at different times by different amounts: the order is judged only
+where the report had the machine to itself."""
 
 import csv
 import json
 import os
 import re
+import resource
+import time
 import unittest
 
 import harness as h
@@ -30,15 +33,11 @@ class SlowFog(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.out = os.path.join(h.ARTIFACT_DIR, "report-costs")
-        try:
-            os.nice(-10)
-            cls.raised = True
-        except PermissionError:
-            cls.raised = False
+        busy, began = busy_seconds(), time.time()
         cls.result = report_command(cls.out, "--renderers", "llvmpipe", "--costs", "--no-rates",
                                     "--preload", "slowfog", "--states", STATES)
-        if cls.raised:
-            os.nice(10)
+        # The share of the machine's CPU time that other work took meanwhile.
+        cls.others = (busy_seconds() - busy) / (os.cpu_count() * (time.time() - began))
 
     def test_fog_states_cost_more_than_the_rest(self):
         self.assertEqual(self.result.returncode, 0, self.result.stderr.decode()[-2000:])
@@ -60,23 +59,35 @@ class SlowFog(unittest.TestCase):
                 if state in FOGGY:
                     # Every frame sleeps 4 ms: fewer than 250 a second.
                     self.assertLess(fps, 250)
+        # Every fog state is dearer than every state that draws the start's
+        # picture.
+        foggy = [float(costs[s]["fps"]) for s in FOGGY]
+        plain = [float(row["fps"]) for s, row in costs.items() if s not in FOGGY]
+        if self.others < 0.1:
+            self.assertLess(max(foggy), min(plain))
+        else:
+            print("order not judged: other work took %d %% of the CPU" % (100 * self.others))
+        # The page lists each program's states dearest first.
+        with open(os.path.join(self.out, "index.html")) as f:
+            page = f.read()
+        table = page[page.index("<h3>vorntest5 on llvmpipe</h3>"):]
+        listed = re.findall(r"<tr><td>([^<]+)</td><td>[\d.]+</td>", table)
+        self.assertEqual(listed, [r["state"] for r in sorted(rows, key=lambda r: float(r["fps"]))])
         # Each state's rate is in its piglit result.
         with open(os.path.join(self.out, "piglit", "llvmpipe", "results.json")) as f:
             tests = json.load(f)["tests"]
         out = tests["vorn@vorntest5@m08-fog-exp"]["out"]
         self.assertIn("fps: %s" % costs["m08-fog-exp"]["fps"], out)
-        if not self.raised:
-            self.skipTest("the order of the costs: no higher priority permitted")
-        # Every fog state is dearer than every state that draws the start's
-        # picture, and the page lists each program's states dearest first.
-        foggy = [float(costs[s]["fps"]) for s in FOGGY]
-        plain = [float(row["fps"]) for s, row in costs.items() if s not in FOGGY]
-        self.assertLess(max(foggy), min(plain))
-        with open(os.path.join(self.out, "index.html")) as f:
-            page = f.read()
-        table = page[page.index("<h3>vorntest5 on llvmpipe</h3>"):]
-        listed = re.findall(r"<tr><td>([^<]+)</td><td>[\d.]+</td>", table)
-        self.assertEqual(set(listed[:4]), FOGGY)
+
+
+def busy_seconds():
+    """CPU seconds the machine has spent working, less those of this
+    process and of its children that have ended."""
+    with open("/proc/stat") as f:
+        ticks = [int(v) for v in f.readline().split()[1:9]]
+    own = [resource.getrusage(who) for who in (resource.RUSAGE_SELF, resource.RUSAGE_CHILDREN)]
+    return ((sum(ticks) - ticks[3] - ticks[4]) / os.sysconf("SC_CLK_TCK")
+            - sum(r.ru_utime + r.ru_stime for r in own))
 
 
 if __name__ == "__main__":
