@@ -109,9 +109,11 @@ class Screen(unittest.TestCase):
         try:
             h.find_window(cls.prog, TITLE)
             cls.geometry = h.geometry(cls.prog)
-            h.wait_swaps(cls.prog, 150, timeout=90)
+            h.wait_swaps(cls.prog, 150)
             cls.first = cls.freeze()
-            h.wait_swaps(cls.prog, 40, timeout=30)
+            # 40 frames between the pictures, each of which may be a frame
+            # off its count (see h.freeze).
+            h.wait_swaps(cls.prog, 42)
             cls.second = cls.freeze()
         except Exception:
             h.kill(cls.prog)
