@@ -48,14 +48,7 @@ def draw_square(picture, texture, first, last):
     # Drawn as one GL_QUADS quad with no culling: either split into
     # triangles draws the same, the coordinates being affine in the window.
     mesh = raster.Mesh(positions, [1.0] * 4, [(0, 1, 2), (0, 2, 3)], cull=False)
-
-    def shade(tri, weights, under, slopes):
-        corners = uv[list(tri)]
-        st = weights @ corners
-        reach = texels.footprint_reach(texture, slopes[0] @ corners, slopes[1] @ corners)
-        return texels.extremes(texture, st[:, 0], st[:, 1], reach,
-                               lambda samples, index: samples, monotonic=True)
-    picture.draw(mesh, shade)
+    picture.draw(mesh, texels.texel_shader(texture, uv))
 
 
 def verdict(program, settings, image, count, tol, textures, precision=None):

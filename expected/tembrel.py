@@ -124,16 +124,8 @@ def draw_body(picture, dial):
                         for x, y in points], [1.0] * len(points),
                        [(0, 1 + m, 1 + (m + 1) % BODY_CORNERS) for m in range(BODY_CORNERS)])
     uv = np.array([((1 + x) / 2, (1 + y) / 2) for x, y in points])
-
-    def shade(tri, weights, under, slopes):
-        corners = uv[list(tri)]
-        st = weights @ corners
-        reach = texels.footprint_reach(dial, slopes[0] @ corners, slopes[1] @ corners)
-        # The image is RGB and the colour white: modulate writes the texel,
-        # opaque.
-        return texels.extremes(dial, st[:, 0], st[:, 1], reach,
-                               lambda samples, index: samples, monotonic=True)
-    picture.draw(mesh, shade)
+    # The image is RGB and the colour white: modulate writes the texel, opaque.
+    picture.draw(mesh, texels.texel_shader(dial, uv))
 
 
 def draw_hand(picture, hands, name, bearing):

@@ -130,6 +130,20 @@ def extremes(texture, s, t, reach, written, monotonic=False):
     return lo, hi
 
 
+
+def texel_shader(texture, uv):
+    """The shader of an opaque mesh that writes its texel as it is (an RGB
+    texture replacing, or modulating white), uv its vertices' texture
+    coordinates: each pixel's band is the texture's extremes over its
+    footprint's reach."""
+    def shade(tri, weights, under, slopes):
+        corners = uv[list(tri)]
+        st = weights @ corners
+        reach = footprint_reach(texture, slopes[0] @ corners, slopes[1] @ corners)
+        return extremes(texture, st[:, 0], st[:, 1], reach,
+                        lambda samples, index: samples, monotonic=True)
+    return shade
+
 def _weighed_extremes(texture, x, y, reach_s, reach_t, count, least, most, index, written):
     """extremes() where a texel's alpha (its last component) weighs its
     colour: the colour written is affine in that alpha and grows or shrinks
