@@ -11,12 +11,14 @@ offset, and coord, where the quad's texture coordinates end); INITIAL is
 vorntest5's start and FIRST_VERSION vorntest's. Textures are float arrays
 (rows, columns, components) with 3 components (RGB) or 4 (RGBA).
 
-Where OpenGL 1.1 leaves a choice open (docs/freedoms.md has the table):
+Where OpenGL 1.1 leaves a choice open (the README's table of freedoms):
 - choices whose pictures lie far apart are made once per picture
   (choices()): the fog distance (section 3.9: the eye-plane depth |ze|, or
   the radial distance, at the vertices or at each fragment), and, where the
-  quad's w varies, perspective-correct or window-linear interpolation
-  (sections 3.4.1, 5.6); a picture is judged against each choice's band;
+  quad's w varies, perspective-correct or window-linear interpolation of
+  the colours (with the fog, interpolated as they are) and of the texture
+  coordinates, each on its own (sections 3.4.1, 5.6); a picture is judged
+  against each choice's band;
 - within one band: the fog factor per fragment or per vertex and
   interpolated (3.9); texture samples within texels.POSITION_REACH pixels
   through each pixel's footprint plus texels.WEIGHT_REACH texels (3.8.5);
@@ -199,25 +201,52 @@ EYE_PLANE, RADIAL_VERTICES, RADIAL_FRAGMENTS = (
     "the radial distance at each fragment")
 
 
+# What a renderer may interpolate linearly in window space where the quad's
+# w varies, each on its own: GL_PERSPECTIVE_CORRECTION_HINT may give
+# "simple linear interpolation of colors and/or texture coordinates"
+# (OpenGL 1.1 section 5.6), and a fog factor worked out at the vertices is
+# "interpolated as other data are" (section 3.9), so it goes with the
+# colours.
+COLOURS, TEXTURE = "colours and fog", "texture coordinates"
+
+
 class Choice(collections.namedtuple("Choice", "fog linear")):
     """What a renderer chose for a picture where OpenGL leaves it open: the
-    fog distance (None without fog) and whether it interpolates linearly in
-    window space (as GL_PERSPECTIVE_CORRECTION_HINT lets it, OpenGL 1.1
-    sections 3.4.1 and 5.6) or perspective-correctly."""
+    fog distance (None without fog) and what it interpolates linearly in
+    window space (a tuple of COLOURS and TEXTURE; the rest
+    perspective-correctly)."""
 
     def text(self):
-        interpolation = "linear in window space" if self.linear else "perspective-correct"
+        if not self.linear:
+            interpolation = "perspective-correct"
+        elif len(self.linear) == 2:
+            interpolation = "linear in window space"
+        else:
+            interpolation = "%s linear in window space" % self.linear[0]
         return ("fog by %s, %s" % (self.fog, interpolation) if self.fog else interpolation)
+
+
+def varying(state):
+    """What a picture of the state interpolates that its interpolation can
+    change: the colours where they differ at the vertices and show (an
+    opaque replaced texture hides them), or the fog; the texture
+    coordinates where the texture is on."""
+    shown = not state["texture"] or state["env"] != "replace" or state["blend"]
+    colours = (shown and not state["lighting"] and not state["flat"]) or state["fog"]
+    return tuple(name for name, on in ((COLOURS, colours), (TEXTURE, state["texture"])) if on)
 
 
 def choices(state, width=600, height=600):
     """The choices a renderer may make for a picture of the state, the one
     that renderers make most first: every fog distance where fog is on,
     each with perspective-correct interpolation and, where the quad's w
-    varies, with linear interpolation too."""
+    varies, with every mix of linear interpolation too, all linear first."""
     fogs = (EYE_PLANE, RADIAL_VERTICES, RADIAL_FRAGMENTS) if state["fog"] else (None,)
     w = Scene(state, width, height).w
-    linear = (False, True) if max(w) - min(w) > 1e-6 * max(w) else (False,)
+    linear = [()]
+    if max(w) - min(w) > 1e-6 * max(w):
+        names = varying(state)
+        linear += ([names] if names else []) + ([(n,) for n in names] if len(names) > 1 else [])
     return [Choice(fog, flat) for flat in linear for fog in fogs]
 
 
@@ -228,11 +257,23 @@ def band(state, texture, width, height, choice=None):
     choice = choice or choices(state, width, height)[0]
     scene = Scene(state, width, height)
     picture = bands.Band(width, height, CLEAR)
-    w = [1.0] * len(scene.w) if choice.linear else scene.w
-    mesh = raster.Mesh(scene.window, w, TRIANGLES, cull=True)
+    mesh = raster.Mesh(scene.window, scene.w, TRIANGLES, cull=True)
     picture.draw(mesh, lambda tri, weights, under, slopes: shade(
         scene, texture, tri, weights, under, slopes, choice))
     return picture
+
+
+def window_linear(w, weights, slopes):
+    """The weights linear in window space (and their slopes) at pixels whose
+    perspective-correct weights these are, for vertices of clip w: each
+    perspective weight is the linear one over its vertex's w, renormalised,
+    so the linear one is the perspective one times w, renormalised."""
+    w = np.asarray(w, float)
+    scaled = weights * w
+    total = scaled.sum(axis=1, keepdims=True)
+    linear = scaled / total
+    return linear, tuple((slope * w - linear * (slope * w).sum(axis=1, keepdims=True)) / total
+                         for slope in slopes)
 
 
 def shade(scene, texture, tri, weights, under, slopes, choice):
@@ -240,8 +281,13 @@ def shade(scene, texture, tri, weights, under, slopes, choice):
     these vertex weights, over the band under of what lies beneath, the
     weights changing by slopes per pixel (see raster.fragments)."""
     state = scene.state
-    colour, alpha = vertex_colour(state, tri, weights)
-    factors = fog_factors(scene, tri, weights, choice.fog) if state["fog"] else []
+    perspective = (weights, slopes)
+    linear = window_linear([scene.w[i] for i in tri], weights, slopes) \
+        if choice.linear else perspective
+    colour_weights = (linear if COLOURS in choice.linear else perspective)[0]
+    uv_weights, uv_slopes = linear if TEXTURE in choice.linear else perspective
+    colour, alpha = vertex_colour(state, tri, colour_weights)
+    factors = fog_factors(scene, tri, colour_weights, choice.fog) if state["fog"] else []
     fog = np.array(FOG_COLOR, float)
 
     def written(samples, index):
@@ -260,8 +306,8 @@ def shade(scene, texture, tri, weights, under, slopes, choice):
         values = written(None, np.arange(len(weights)))
         return texels.lowest(values), texels.highest(values)
     corners = np.array([scene.points[i][:2] for i in tri])
-    uv = weights @ corners
-    reach = texels.footprint_reach(texture, slopes[0] @ corners, slopes[1] @ corners)
+    uv = uv_weights @ corners
+    reach = texels.footprint_reach(texture, uv_slopes[0] @ corners, uv_slopes[1] @ corners)
     # With an RGB texture each channel written grows or shrinks with the
     # texel's same channel alone, in every environment, and so does fog and
     # the blend (whose alpha an RGB texture leaves alone); an RGBA texture's

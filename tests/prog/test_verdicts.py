@@ -10,7 +10,8 @@ states these faults can reach, beside the clean renderer's pictures of them
 in the CI report; every state whose capture a fault changes must fail,
 every one it leaves alone pass, and each verdict keeps its expected picture
 and mismatch mask. Legal variants (the radial fog distance, the
-GL_FASTEST perspective hint) pass every state."""
+GL_FASTEST perspective hint, texture coordinates interpolated linearly in
+window space beside perspective-correct colours) pass every state."""
 
 import json
 import os
@@ -33,7 +34,8 @@ FAULTS = {"nearest": ("nearestmag", ""), "firstvertex": ("firstvertex", ""),
           "fogdense": ("fogfault", ""), "fogdim": ("fogfault", "FOGFAULT_COLOUR=0.9"),
           "projscale": ("projscale", "")}
 # Renderers that draw what OpenGL 1.1 allows otherwise than Mesa's defaults.
-VARIANTS = {"fogradial": ("fogradial", ""), "fasthint": ("fasthint", "")}
+VARIANTS = {"fogradial": ("fogradial", ""), "fasthint": ("fasthint", ""),
+            "texlinear": ("texlinear", "")}
 STATES = ["vorntest5/start", "vorntest5/m00-texture-off", "vorntest5/m03-blend-on",
           "vorntest5/c-shade-flat+texture-off", "vorntest5/c-fog-exp+texenv-modulate",
           "vorntest/m01-texture-on", "vorntest/c-shade-flat",
