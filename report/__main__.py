@@ -3,5 +3,7 @@
 import sys
 
 from .programs.report import main
+from .scratch import scratch
 
-sys.exit(main())
+with scratch("vorn-report-"):
+    sys.exit(main())

@@ -2,7 +2,8 @@
 unittest.main() included, but where its tests passed and some were skipped
 (a runner, a browser or a program missing here) exits with SKIPPED, which
 ctest reports as a skip (the tests' SKIP_RETURN_CODE), not as a pass: a test
-that cannot run says so. Each skip is named with its reason last, on a line
+that cannot run says so. Whatever the script and the processes it starts
+put in the temporary folder is removed when it ends. Each skip is named with its reason last, on a line
 of its own starting "SKIPPED ", which scripts/test repeats.
     python3 unittest_run.py SCRIPT [ARGUMENTS...]"""
 
@@ -10,6 +11,8 @@ import os
 import runpy
 import sys
 import unittest
+
+from report.scratch import scratch
 
 SKIPPED = 77
 
@@ -39,4 +42,7 @@ if __name__ == "__main__":
     sys.argv = sys.argv[1:]
     sys.path[0] = os.path.dirname(script)
     unittest.main = Program
-    runpy.run_path(script, run_name="__main__")
+    # The temporary files of the tests, and of the programs and commands
+    # they run, go into a folder that the script's end removes.
+    with scratch("vorn-test-"):
+        runpy.run_path(script, run_name="__main__")

@@ -18,6 +18,7 @@ import sys
 
 from .. import bundle
 from ..options import USAGE_STATUS
+from ..scratch import scratch
 
 
 class Parser(argparse.ArgumentParser):
@@ -51,4 +52,5 @@ def main(argv=None):
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    with scratch("vorn-bundle-"):
+        sys.exit(main())

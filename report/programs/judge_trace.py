@@ -23,6 +23,7 @@ from ..outcome import Outcome
 from ..sources import retrace
 from ..sources.pack import PackError, load
 from .usage import judge_trace as arguments
+from ..scratch import scratch
 
 
 def main(argv=None):
@@ -48,4 +49,5 @@ def main(argv=None):
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    with scratch("vorn-judge-trace-"):
+        sys.exit(main())

@@ -14,6 +14,7 @@ from .. import options as opts
 from ..backends import profile
 from ..sources.pack import PackError, load
 from .usage import pack_profile as arguments
+from ..scratch import scratch
 
 
 def main(argv):
@@ -28,4 +29,5 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    with scratch("vorn-pack-profile-"):
+        sys.exit(main(sys.argv[1:]))

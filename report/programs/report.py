@@ -32,6 +32,7 @@ from .. import options as opts
 from .. import renderers as rd
 from ..checks import baseline, expectations
 from ..run import run
+from ..scratch import scratch
 
 
 def main(argv=None):
@@ -49,4 +50,5 @@ def main(argv=None):
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    with scratch("vorn-report-"):
+        sys.exit(main())

@@ -24,6 +24,7 @@ from ..backends import piglit
 from ..outcome import Outcome
 from ..sources import drive
 from .usage import run_state as arguments
+from ..scratch import scratch
 
 
 def run(options):
@@ -62,4 +63,5 @@ def main(argv=None):
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    with scratch("vorn-run-state-"):
+        sys.exit(main())

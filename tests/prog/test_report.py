@@ -37,9 +37,14 @@ def softpipe_fails():
 
 
 def report_command(out, *options, build=BUILD, env=None):
-    return subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--build", build,
-                           "--fast", "--out", out] + list(options),
-                          capture_output=True, timeout=540, env=env)
+    """Runs the report; every run must leave its temporary folder empty."""
+    temporary = tempfile.mkdtemp(prefix="report-temporary-")
+    result = subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--build", build,
+                             "--fast", "--out", out] + list(options), capture_output=True,
+                            timeout=540, env=dict(env or os.environ, TMPDIR=temporary))
+    left = os.listdir(temporary)
+    assert not left, "the report left %s in the temporary folder" % left
+    return result
 
 
 def run_report(name, *options):
