@@ -5,7 +5,7 @@ off, GL_ONE_MINUS_DST_ALPHA for GL_ONE_MINUS_SRC_ALPHA, and at the
 texture's borders: GL_CLAMP_TO_EDGE for GL_REPEAT, the last row and column
 lost on upload, the rows stored upside down, and texels 6 steps too bright
 (a fault just past the tolerance); fog 15 % too dense, its colour 10 % too
-dim, a projection 1 % too large. One report runs each fault on the
+dim, a projection 1 % too large, stars 30 % wide. One report runs each fault on the
 states these faults can reach, beside the clean renderer's pictures of them
 in the CI report; every state whose capture a fault changes must fail,
 every one it leaves alone pass, and each verdict keeps its expected picture
@@ -134,6 +134,22 @@ class PartialFaults(unittest.TestCase):
         with open(os.path.join(self.out, "report.json")) as f:
             renderers = json.load(f)["renderers"]
         self.assertEqual({r["info"].get("point_granularity") for r in renderers}, {"0.1"})
+
+
+class PointWidth(unittest.TestCase):
+
+    def test_points_wider_than_the_squares_their_circles_touch_fail(self):
+        # Stars 15 % wide light only pixels whose squares the right circle
+        # touches, which a right renderer may light too; 30 % wide, the
+        # largest (6 pixels) reach squares beyond.
+        out = os.path.join(h.ARTIFACT_DIR, "report-points")
+        library = os.path.join(h.PRELOAD_DIR, "libpointwide.so")
+        report_command(out, "--renderers", "wide,wider", "--states", "^quenby/start$",
+                       "--no-rates", "--renderer", "wide=LD_PRELOAD=%s,POINTWIDE=1.15" % library,
+                       "--renderer", "wider=LD_PRELOAD=%s,POINTWIDE=1.3" % library)
+        with open(os.path.join(out, "summary.txt")) as f:
+            status = {m.group(2): m.group(1) for m in map(LINE.match, f) if m}
+        self.assertEqual(status, {"wide": "PASS", "wider": "FAIL"})
 
 
 if __name__ == "__main__":
