@@ -126,6 +126,11 @@ class DriverCI(unittest.TestCase):
                       "\n".join(lines))
         with open(os.path.join(out, "results.csv")) as f:
             self.assertIn("vorn@vorntest5@start,ExpectedFail,", f.read())
+        # Each renderer's smooth point size granularity, asked headless.
+        with open(os.path.join(out, "report.json")) as f:
+            said = {r["name"]: r["info"].get("point_granularity")
+                    for r in json.load(f)["renderers"]}
+        self.assertEqual(said, {"llvmpipe": "0.1", "softpipe": "0.1"})
         # Each replayed frame is kept as a window run's capture is: with
         # the verdict's expected picture and mask, each beside a thumbnail.
         stem = os.path.join(out, "softpipe", "vorntest5", "start")
