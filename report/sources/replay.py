@@ -19,6 +19,7 @@ import subprocess
 import sys
 
 from expected import judge
+from progdriver import images
 
 from .. import options as opts
 from .. import renderers as rd
@@ -51,7 +52,8 @@ def renderer_info(env):
     full = retrace.environment(env)
     full["PIGLIT_PLATFORM"] = "surfaceless_egl"
     try:
-        done = subprocess.run([program, "-auto"], env=full, capture_output=True, timeout=60)
+        done = subprocess.run([program, "-auto"], env=full, capture_output=True,
+                              timeout=images.TOOL_SECONDS)
     except subprocess.TimeoutExpired:
         return None
     said = dict(re.findall(r"^(GL_RENDERER|GL_VERSION|GL_VENDOR) = (.*)$",
@@ -71,8 +73,9 @@ def point_granularity(env):
     surfaceless platform under env (report.sources.pointsize); None where
     it does not say."""
     try:
-        done = subprocess.run([sys.executable, "-m", "report.sources.pointsize"], env=dict(
-            env, PYTHONPATH=opts.ROOT), capture_output=True, timeout=60)
+        done = subprocess.run([sys.executable, "-m", "report.sources.pointsize"],
+                              env=dict(env, PYTHONPATH=opts.ROOT), capture_output=True,
+                              timeout=images.TOOL_SECONDS)
     except subprocess.TimeoutExpired:
         return None
     said = done.stdout.decode(errors="replace").strip()

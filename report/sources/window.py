@@ -49,10 +49,12 @@ def checked(options, build):
 def renderer_info(driver, env):
     """What clearswap --info prints under env in a window: renderer name,
     version, channel bits and smooth point size granularity (as text, like
-    the rest but the bits); None if no context could be made."""
+    the rest but the bits); None if no context could be made. It gets a
+    helper's time, since a busy machine can stall a process for a minute."""
     try:
         result = subprocess.run([os.path.join(driver.bin_dir, "clearswap"), "--info"],
-                                env=driver.program_env(env), capture_output=True, timeout=30)
+                                env=driver.program_env(env), capture_output=True,
+                                timeout=images.TOOL_SECONDS)
     except subprocess.TimeoutExpired:
         return None
     if result.returncode != 0:
