@@ -35,6 +35,10 @@ def _display():
 # Two minutes without progress is a hang: a machine busy with other work
 # was seen to keep a sanitizer build from showing its window for one.
 DRIVER = Driver(BIN_DIR, PRELOAD_DIR, _display(), timeout=120.0)
+# How long a whole command the tests run (a report, a replay, a bundle) may
+# take before it counts as hung: a guard against hangs, never a measure of
+# speed. Beside other work on 2 cores a stress replay took over 300 s.
+COMMAND_SECONDS = 1800
 
 program_env = DRIVER.program_env
 x = DRIVER.x

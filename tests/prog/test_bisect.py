@@ -43,7 +43,7 @@ HISTORY = [("start", "", "params"), ("comment", "/* fog */", "params"),
 
 def git(repo, *args):
     return subprocess.run(["git", "-C", repo, "-c", "user.name=t", "-c", "user.email=t@t"]
-                          + list(args), capture_output=True, text=True, timeout=600)
+                          + list(args), capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
 
 
 class BisectStep(unittest.TestCase):
@@ -86,7 +86,7 @@ class BisectStep(unittest.TestCase):
                      self.step[:-2] + ["--renderer", "other=X=1"]):
             with self.subTest(args=args[-2:]):
                 done = subprocess.run(args if args[0] == STEP else [STEP] + args,
-                                      cwd=self.repo, capture_output=True, timeout=300)
+                                      cwd=self.repo, capture_output=True, timeout=h.COMMAND_SECONDS)
                 self.assertEqual(done.returncode, 125, done.stderr.decode()[-1500:])
 
 

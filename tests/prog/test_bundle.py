@@ -44,7 +44,7 @@ class Bundle(unittest.TestCase):
         cls.archive = os.path.join(cls.place, "made", "softpipe.tar.gz")
         cls.made = subprocess.run([os.path.join(ROOT, "scripts", "bundle"), cls.out, "softpipe",
                                    "vorntest5/start", cls.archive],
-                                  capture_output=True, text=True, timeout=300)
+                                  capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
 
     @classmethod
     def tearDownClass(cls):

@@ -111,7 +111,7 @@ class Pipeline:
         for assignment in variables:
             command += ["--variable", assignment]
         result = subprocess.run(command, cwd=self.dir, capture_output=True, text=True,
-                                env=env, timeout=600)
+                                env=env, timeout=h.COMMAND_SECONDS)
         self.status = result.returncode
         self.output = result.stdout + result.stderr
         with open(os.path.join(h.ARTIFACT_DIR, "driver-ci-%s.log" % name), "w") as f:

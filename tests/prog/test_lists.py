@@ -28,7 +28,7 @@ SOUND, BROKEN = 1, 6
 
 def run(*argv):
     return subprocess.run(["sh", os.path.join(ROOT, "scripts", "report")] + list(argv),
-                          capture_output=True, text=True, timeout=300)
+                          capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
 
 
 class ListsOverRuns(unittest.TestCase):

@@ -29,7 +29,7 @@ def report(*arguments):
     env = dict(os.environ)
     env.pop("DISPLAY", None)
     done = subprocess.run(["sh", os.path.join(ROOT, "scripts", "report")] + list(arguments),
-                          env=env, capture_output=True, text=True, timeout=300)
+                          env=env, capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
     return done.returncode, done.stderr
 
 

@@ -24,7 +24,7 @@ def piglit_run(env=None):
     results = os.path.join(tempfile.mkdtemp(prefix="piglit-run-"), "results")
     run = subprocess.run(["piglit", "run", "-l", "quiet"] + FILTERS + [PROFILE, results],
                          env=dict(os.environ, **(env or {})), capture_output=True, text=True,
-                         timeout=300)
+                         timeout=h.COMMAND_SECONDS)
     assert run.returncode == 0, run.stdout + run.stderr
     summary = subprocess.run(["piglit", "summary", "console", results], capture_output=True,
                              text=True, timeout=120)

@@ -54,7 +54,7 @@ def replay(pack, name, *options):
     env.pop("DISPLAY", None)
     result = subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--replay", pack,
                              "--out", out] + list(options),
-                            env=env, capture_output=True, timeout=300)
+                            env=env, capture_output=True, timeout=h.COMMAND_SECONDS)
     path = os.path.join(out, "summary.txt")
     if not os.path.exists(path):
         raise AssertionError("no summary: %s" % result.stderr.decode(errors="replace")[-3000:])
@@ -175,7 +175,7 @@ class DriverCI(unittest.TestCase):
         env.pop("DISPLAY", None)
         run = subprocess.run(["piglit", "run", "-l", "quiet", "-t", "vorntest5|fendrik",
                               written.stdout.strip(), results],
-                             env=env, capture_output=True, text=True, timeout=300)
+                             env=env, capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
         self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
         console = subprocess.run(["piglit", "summary", "console", results],
                                  capture_output=True, text=True, timeout=120)

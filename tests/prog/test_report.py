@@ -41,7 +41,7 @@ def report_command(out, *options, build=BUILD, env=None):
     temporary = tempfile.mkdtemp(prefix="report-temporary-")
     result = subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--build", build,
                              "--fast", "--out", out] + list(options), capture_output=True,
-                            timeout=540, env=dict(env or os.environ, TMPDIR=temporary))
+                            timeout=h.COMMAND_SECONDS, env=dict(env or os.environ, TMPDIR=temporary))
     left = os.listdir(temporary)
     assert not left, "the report left %s in the temporary folder" % left
     return result

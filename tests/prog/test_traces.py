@@ -26,7 +26,7 @@ def replayer(*args, renderer="llvmpipe"):
                GALLIUM_DRIVER=renderer)
     env.pop("DISPLAY", None)
     done = subprocess.run([traces.SYSTEM_PYTHON, script] + list(args), env=env,
-                          capture_output=True, text=True, timeout=300)
+                          capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
     return done.returncode, done.stdout + done.stderr
 
 
