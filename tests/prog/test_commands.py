@@ -15,12 +15,13 @@ import unittest
 from expected import judge
 from report import catalogue, run
 from report.backends import parts
+import harness as h
 from test_report import BUILD, ROOT
 
 
 def command(name, *args):
     return subprocess.run([os.path.join(ROOT, "scripts", name)] + list(args),
-                          capture_output=True, text=True, timeout=120)
+                          capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
 
 
 def pack(textures=True, trace=True, where=None, **entry_changes):
@@ -127,7 +128,8 @@ class FirstMinute(unittest.TestCase):
 
         def command(name, *args):
             return subprocess.run([os.path.join(checkout, "scripts", name)] + list(args),
-                                  capture_output=True, text=True, timeout=60, env=env)
+                                  capture_output=True, text=True, env=env,
+                                  timeout=h.COMMAND_SECONDS)
 
         for name in ("report", "run", "run-state", "judge-trace", "pack-profile", "test",
                      "test-debian"):

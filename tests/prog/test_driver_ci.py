@@ -61,7 +61,7 @@ def runner_problem():
     if not shutil.which("rsync"):
         return "no rsync, which gitlab-ci-local copies each job's checkout with"
     found = subprocess.run([RUNNER, "--version"], capture_output=True, text=True,
-                           timeout=120).stdout.strip()
+                           timeout=h.COMMAND_SECONDS).stdout.strip()
     if found != VERSION:
         return "gitlab-ci-local %s at %s; this test is for %s" % (found, RUNNER, VERSION)
     return None
@@ -70,14 +70,14 @@ def runner_problem():
 def git(directory, *args):
     subprocess.run(["git", "-C", directory, "-c", "user.name=suite",
                     "-c", "user.email=suite@localhost"] + list(args),
-                   check=True, capture_output=True, timeout=120)
+                   check=True, capture_output=True, timeout=h.COMMAND_SECONDS)
 
 
 def snapshot(into):
     """A repository of this checkout's files as they are now, tracked or
     new (gitlab-ci-local copies only the files a repository tracks)."""
     listed = subprocess.run(["git", "-C", ROOT, "ls-files", "-co", "--exclude-standard", "-z"],
-                            check=True, capture_output=True, timeout=120).stdout
+                            check=True, capture_output=True, timeout=h.COMMAND_SECONDS).stdout
     for name in filter(None, listed.decode().split("\0")):
         source = os.path.join(ROOT, name)
         if os.path.lexists(source) and not os.path.isdir(source):
@@ -95,7 +95,7 @@ class Pipeline:
 
     def __init__(self, base, name, project, files=(), variables=()):
         self.dir = os.path.join(os.path.dirname(base), name)
-        subprocess.run(["git", "clone", "-q", base, self.dir], check=True, timeout=120)
+        subprocess.run(["git", "clone", "-q", base, self.dir], check=True, timeout=h.COMMAND_SECONDS)
         for path, text in list(files) + [(".gitlab-ci.yml", project)]:
             os.makedirs(os.path.dirname(os.path.join(self.dir, path)), exist_ok=True)
             with open(os.path.join(self.dir, path), "w") as f:

@@ -58,7 +58,7 @@ def piglit_compared(before, after, renderer):
     summary's rows, {row: [count before, count after]}."""
     done = subprocess.run(["piglit", "summary", "console", "-d"] + [
         os.path.join(out, "piglit", renderer) for out in (before, after)],
-        capture_output=True, text=True, timeout=120)
+        capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
     if done.returncode != 0:
         raise AssertionError("piglit summary console: %s" % done.stderr[-2000:])
     rows = re.findall(r"^\s*([a-z-]+):\s+(\d+)\s+(\d+)\s*$", done.stdout, re.M)

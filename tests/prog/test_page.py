@@ -53,7 +53,7 @@ def dom(path, query=""):
         result = subprocess.run(
             [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" +
              profile, "--dump-dom", "file://" + urllib.parse.quote(path) + query],
-            capture_output=True, text=True, timeout=120)
+            capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
     finally:
         shutil.rmtree(profile, ignore_errors=True)
     if result.returncode != 0 or "<body" not in result.stdout:

@@ -27,7 +27,7 @@ def piglit_run(env=None):
                          timeout=h.COMMAND_SECONDS)
     assert run.returncode == 0, run.stdout + run.stderr
     summary = subprocess.run(["piglit", "summary", "console", results], capture_output=True,
-                             text=True, timeout=120)
+                             text=True, timeout=h.COMMAND_SECONDS)
     return dict(re.findall(r"^vorn/(\S+): (\w+)$", summary.stdout, re.M))
 
 

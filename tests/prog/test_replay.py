@@ -140,7 +140,7 @@ class DriverCI(unittest.TestCase):
         for renderer in ("llvmpipe", "softpipe"):
             console = subprocess.run(["piglit", "summary", "console",
                                       os.path.join(out, "piglit", renderer)],
-                                     capture_output=True, text=True, timeout=120)
+                                     capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
             listed = dict(re.findall(r"^vorn/(\S+): (\w+)$", console.stdout, re.M))
             self.assertEqual(listed, {s: expected[renderer, s].lower() for s in RECORDED},
                              console.stderr)
@@ -159,7 +159,7 @@ class DriverCI(unittest.TestCase):
         for options, text in (([tempfile.mkdtemp()], "is no trace pack"),
                               ([self.pack, "--build", h.BIN_DIR], "does not go with --build")):
             done = subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--replay"]
-                                  + options, capture_output=True, text=True, timeout=60)
+                                  + options, capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
             self.assertEqual((done.returncode, len(done.stderr.splitlines())), (2, 1),
                              done.stderr)
             self.assertIn(text, done.stderr)
@@ -167,7 +167,7 @@ class DriverCI(unittest.TestCase):
     def test_piglit_runs_the_packs_profile_without_a_display(self):
         # The copied pack's profile still names the window run's folder.
         written = subprocess.run([os.path.join(ROOT, "scripts", "pack-profile"), self.pack],
-                                 capture_output=True, text=True, timeout=60)
+                                 capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
         self.assertEqual(written.returncode, 0, written.stderr)
         results = os.path.join(tempfile.mkdtemp(prefix="piglit-pack-"), "results")
         env = dict(os.environ, GALLIUM_DRIVER="softpipe",
@@ -178,7 +178,7 @@ class DriverCI(unittest.TestCase):
                              env=env, capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
         self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
         console = subprocess.run(["piglit", "summary", "console", results],
-                                 capture_output=True, text=True, timeout=120)
+                                 capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
         listed = dict(re.findall(r"^vorn/(\S+): (\w+)$", console.stdout, re.M))
         known = softpipe_fails()
         self.assertEqual(listed, {s: "crash" if s.endswith("flat") else

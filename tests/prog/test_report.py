@@ -141,7 +141,7 @@ def junit_cases(out):
     report's junit.xml, read by junitparser; no two cases may share their
     classname and name (GitLab keeps the first test of a name only)."""
     read = subprocess.run([SYSTEM_PYTHON, "-c", JUNIT_READER, os.path.join(out, "junit.xml")],
-                          capture_output=True, text=True, timeout=60)
+                          capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
     if read.returncode != 0:
         raise AssertionError("junitparser: %s" % read.stderr[-2000:])
     cases = [(l[0], l[1], l[2], l[3].split(","), l[4:])
@@ -253,7 +253,7 @@ class Faults(unittest.TestCase):
 
     def test_piglit_reads_the_results(self):
         console = subprocess.run(["piglit", "summary", "console", self.results],
-                                 capture_output=True, text=True, timeout=120)
+                                 capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
         self.assertEqual(console.returncode, 0, console.stderr)
         listed = dict(re.findall(r"^vorn/vorntest5/(\S+): (\w+)$", console.stdout, re.M))
         self.assertEqual(len(listed), len(self.verdicts))
@@ -262,12 +262,12 @@ class Faults(unittest.TestCase):
         # Against the clean run: the 21 broken states are piglit's regressions.
         compared = subprocess.run(["piglit", "summary", "console", "-d",
                                    os.path.join(self.clean, "piglit", "llvmpipe"),
-                                   self.results], capture_output=True, text=True, timeout=120)
+                                   self.results], capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
         self.assertRegex(compared.stdout, r"regressions:\s+0\s+21\n")
         page = os.path.join(tempfile.mkdtemp(prefix="piglit-html-"), "html")
         made = subprocess.run(["piglit", "summary", "html", page,
                                os.path.join(self.clean, "piglit", "llvmpipe"), self.results],
-                              capture_output=True, text=True, timeout=120)
+                              capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
         self.assertEqual(made.returncode, 0, made.stderr)
         with open(os.path.join(page, "regressions.html")) as f:
             self.assertIn("m15-shade-flat", f.read())

@@ -27,7 +27,7 @@ class SeamDocs(unittest.TestCase):
         for driver, status, result in (("softpipe", 1, "fail"), ("llvmpipe", 0, "pass")):
             env = h.program_env({"GALLIUM_DRIVER": driver})
             done = subprocess.run([program, "-auto"], env=env, capture_output=True, text=True,
-                                  timeout=60)
+                                  timeout=h.COMMAND_SECONDS)
             self.assertEqual(done.returncode, status, done.stdout + done.stderr)
             self.assertTrue(done.stdout.endswith('PIGLIT: {"result": "%s"}\n' % result))
 
@@ -40,7 +40,7 @@ class SeamDocs(unittest.TestCase):
             env.pop("DISPLAY", None)
             done = subprocess.run([os.path.join(ROOT, "scripts", "judge-trace"),
                                    os.path.join(folder, BUNDLE), "vorntest5", "start"],
-                                  env=env, capture_output=True, text=True, timeout=120)
+                                  env=env, capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
             self.assertEqual(done.returncode, status, done.stdout + done.stderr)
 
 

@@ -74,7 +74,7 @@ def seam_crossing(s, t):
 def probe(renderer, *args):
     env = h.program_env({"GALLIUM_DRIVER": renderer, "LIBGL_ALWAYS_SOFTWARE": "1"})
     result = subprocess.run([os.path.join(h.BIN_DIR, "seamprobe"), "--once"] + list(args),
-                            env=env, capture_output=True, text=True, timeout=60)
+                            env=env, capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
     lines = result.stdout.splitlines()
     pixels = {}
     for line in lines[1:-1]:
