@@ -29,7 +29,8 @@ def judged(folder, driver):
     env = dict(os.environ, GALLIUM_DRIVER=driver)
     env.pop("DISPLAY", None)
     done = subprocess.run([os.path.join(ROOT, "scripts", "judge-trace"), folder, "vorntest5",
-                           "start"], env=env, capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
+                           "start"], env=env, capture_output=True, text=True,
+                           timeout=h.COMMAND_SECONDS)
     return done.stdout, done.returncode
 
 
@@ -94,12 +95,14 @@ class Bundle(unittest.TestCase):
         self.assertRegex(output, r"(?m)^0 of \d+ pixels judged differ")
         # The cut trace is of two frames; its last is where the picture is.
         swaps = subprocess.run(["apitrace", "dump", "--calls=frame", os.path.join(
-            folder, "vorntest5", "start.trace")], capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
+            folder, "vorntest5", "start.trace")], capture_output=True, text=True,
+            timeout=h.COMMAND_SECONDS)
         self.assertEqual(len(re.findall(r"SwapBuffers\(", swaps.stdout)), 2)
 
     def test_a_result_the_report_lacks_is_a_usage_error(self):
         done = subprocess.run([os.path.join(ROOT, "scripts", "bundle"), self.out, "llvmpipe",
-                               "vorntest5/start"], capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
+                               "vorntest5/start"], capture_output=True, text=True,
+                               timeout=h.COMMAND_SECONDS)
         self.assertEqual(done.returncode, 2)
         self.assertIn("no renderer llvmpipe", done.stderr)
 

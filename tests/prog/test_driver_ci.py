@@ -95,7 +95,8 @@ class Pipeline:
 
     def __init__(self, base, name, project, files=(), variables=()):
         self.dir = os.path.join(os.path.dirname(base), name)
-        subprocess.run(["git", "clone", "-q", base, self.dir], check=True, timeout=h.COMMAND_SECONDS)
+        subprocess.run(["git", "clone", "-q", base, self.dir], check=True,
+                       timeout=h.COMMAND_SECONDS)
         for path, text in list(files) + [(".gitlab-ci.yml", project)]:
             os.makedirs(os.path.dirname(os.path.join(self.dir, path)), exist_ok=True)
             with open(os.path.join(self.dir, path), "w") as f:

@@ -159,7 +159,8 @@ class DriverCI(unittest.TestCase):
         for options, text in (([tempfile.mkdtemp()], "is no trace pack"),
                               ([self.pack, "--build", h.BIN_DIR], "does not go with --build")):
             done = subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--replay"]
-                                  + options, capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
+                                  + options, capture_output=True, text=True,
+                                  timeout=h.COMMAND_SECONDS)
             self.assertEqual((done.returncode, len(done.stderr.splitlines())), (2, 1),
                              done.stderr)
             self.assertIn(text, done.stderr)

@@ -41,7 +41,8 @@ def report_command(out, *options, build=BUILD, env=None):
     temporary = tempfile.mkdtemp(prefix="report-temporary-")
     result = subprocess.run(["sh", os.path.join(ROOT, "scripts", "report"), "--build", build,
                              "--fast", "--out", out] + list(options), capture_output=True,
-                            timeout=h.COMMAND_SECONDS, env=dict(env or os.environ, TMPDIR=temporary))
+                            timeout=h.COMMAND_SECONDS,
+                            env=dict(env or os.environ, TMPDIR=temporary))
     left = os.listdir(temporary)
     assert not left, "the report left %s in the temporary folder" % left
     return result
@@ -262,7 +263,8 @@ class Faults(unittest.TestCase):
         # Against the clean run: the 21 broken states are piglit's regressions.
         compared = subprocess.run(["piglit", "summary", "console", "-d",
                                    os.path.join(self.clean, "piglit", "llvmpipe"),
-                                   self.results], capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
+                                   self.results], capture_output=True, text=True,
+                                  timeout=h.COMMAND_SECONDS)
         self.assertRegex(compared.stdout, r"regressions:\s+0\s+21\n")
         page = os.path.join(tempfile.mkdtemp(prefix="piglit-html-"), "html")
         made = subprocess.run(["piglit", "summary", "html", page,

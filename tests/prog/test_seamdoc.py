@@ -40,7 +40,8 @@ class SeamDocs(unittest.TestCase):
             env.pop("DISPLAY", None)
             done = subprocess.run([os.path.join(ROOT, "scripts", "judge-trace"),
                                    os.path.join(folder, BUNDLE), "vorntest5", "start"],
-                                  env=env, capture_output=True, text=True, timeout=h.COMMAND_SECONDS)
+                                  env=env, capture_output=True, text=True,
+                                  timeout=h.COMMAND_SECONDS)
             self.assertEqual(done.returncode, status, done.stdout + done.stderr)
 
 
