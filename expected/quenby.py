@@ -141,19 +141,26 @@ def match(image, count):
 POINT_SIZE_GRANULARITY = 0.1
 
 
-def band(field, width, height, granularity=POINT_SIZE_GRANULARITY):
+# The smooth point sizes a renderer supports where it does not say: OpenGL
+# 1.1 promises only 1, Mesa's drivers go up to 255.
+POINT_SIZE_RANGE = (1.0, 255.0)
+
+
+def band(field, width, height, granularity=POINT_SIZE_GRANULARITY, sizes=POINT_SIZE_RANGE):
     """The band of every pixel for a star table: the black clear colour,
     then each star in table order, which writes its colour (shade, shade, 1)
     over every pixel lying wholly inside its disc and over the pixel that
     holds its centre, may write it over every other pixel whose square its
     circle touches (OpenGL 1.1 section 3.3: a smooth point makes a fragment
     for each pixel square that meets the circle of its diameter around it,
-    the size rounded to the nearest supported one, at least 1), and leaves
-    the rest. A star whose centre lies within half a pixel of the window's
-    border may be clipped whole."""
+    the size the nearest supported one: within the renderer's range of
+    sizes, rounded to its granularity, at least 1), and leaves the rest. A
+    star whose centre lies within half a pixel of the window's border may
+    be clipped whole."""
     picture = bands.Band(width, height, (0, 0, 0))
     for star in field.stars:
-        x, y, size = star[0] * width, star[1] * height, star[2]
+        x, y = star[0] * width, star[1] * height
+        size = min(max(star[2], sizes[0]), sizes[1])
         colour = (star[4] * 255, star[4] * 255, 255)
         least = max(size - granularity / 2, 1.0)
         reach = max(size + granularity / 2, 1.0) / 2
@@ -187,22 +194,34 @@ def granularity_of(precision):
     return value if 0 < value <= 1 else POINT_SIZE_GRANULARITY
 
 
+def sizes_of(precision):
+    """The renderer's range of smooth point sizes, where it says one ("least
+    largest", the least at most 1, the largest at least 1), else
+    POINT_SIZE_RANGE."""
+    try:
+        least, largest = (float(v) for v in (precision or {}).get("point_range").split())
+    except (AttributeError, TypeError, ValueError):
+        return POINT_SIZE_RANGE
+    return (least, largest) if 0 < least <= 1 <= largest else POINT_SIZE_RANGE
+
+
 def verdict(program, settings, image, count, tol, textures=None, precision=None):
     """The picture against the band of the frame it shows: the frame count
     is written after each swap, so the picture may be a frame ahead of it,
     or one behind where the swap was still on its way. The frame whose band
     the picture fits best is judged. Each frame's band is kept for the
-    frame, window size and the renderer's point size granularity
+    frame, window size and the renderer's point size granularity and range
     (precision: what the renderer says of its own)."""
     observed = pixels(image)
     size, granularity = (image.width, image.height), granularity_of(precision)
+    sizes = sizes_of(precision)
     best = None
     for frames in (count, count - 1, count + 1):
         def make(frames=frames):
             field = Field()
             field.advance_to(frames)
-            return band(field, *size, granularity)
-        picture = textures.band((program, frames, size, granularity), make) \
+            return band(field, *size, granularity, sizes)
+        picture = textures.band((program, frames, size, granularity, sizes), make) \
             if textures is not None else make().freeze()
         differing = Comparison(picture, observed, tol).differing
         if best is None or differing < best[0]:

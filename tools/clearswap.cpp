@@ -3,7 +3,7 @@
 // rate at each program's window size to give the programs' rates a baseline.
 //   clearswap WIDTH HEIGHT [depth]   "depth" asks for and clears a depth buffer too
 //   clearswap --info                 prints the renderer, the channel bits and the
-//                                    smooth point size granularity, then exits
+//                                    smooth point size granularity and range, then exits
 #include <GL/glut.h>
 
 #include <cstdio>
@@ -35,11 +35,14 @@ static void KeyboardFunc(unsigned char key, int, int)
 // GL_RED_BITS and friends are 1.1 queries of the drawable's visual; the
 // report derives its colour tolerance from them. GL_POINT_SIZE_GRANULARITY
 // (GL_SMOOTH_POINT_SIZE_GRANULARITY since 1.2) is how finely a smooth
-// point's size is rounded, which the starfield's verdict allows for.
+// point's size is rounded and GL_POINT_SIZE_RANGE the sizes it may take
+// (only 1 is sure): the starfield's verdict allows for both.
 static void PrintInfo(void)
 {
     GLfloat granularity = 0.0f;
+    GLfloat range[2] = {0.0f, 0.0f};
     glGetFloatv(GL_POINT_SIZE_GRANULARITY, &granularity);
+    glGetFloatv(GL_POINT_SIZE_RANGE, range);
     GLint bits[4];
     glGetIntegerv(GL_RED_BITS, &bits[0]);
     glGetIntegerv(GL_GREEN_BITS, &bits[1]);
@@ -50,6 +53,7 @@ static void PrintInfo(void)
     printf("version: %s\n", (const char *)glGetString(GL_VERSION));
     printf("bits: %d %d %d %d\n", bits[0], bits[1], bits[2], bits[3]);
     printf("point_granularity: %g\n", granularity);
+    printf("point_range: %g %g\n", range[0], range[1]);
 }
 
 static int SizeArgument(const char *text)

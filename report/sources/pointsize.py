@@ -1,7 +1,8 @@
 """python3 -m report.sources.pointsize: prints the smooth point size
-granularity (GL_SMOOTH_POINT_SIZE_GRANULARITY) of the renderer that EGL's
-surfaceless platform gives under this process's environment, or nothing
-where no context can be made. Standard library only, through ctypes: the
+granularity (GL_SMOOTH_POINT_SIZE_GRANULARITY) and range
+(GL_SMOOTH_POINT_SIZE_RANGE) of the renderer that EGL's surfaceless
+platform gives under this process's environment, as clearswap --info
+prints them, or nothing where no context can be made. Standard library only, through ctypes: the
 replay's renderers have no window and piglit's glinfo does not print it,
 while the starfield's verdict allows for it."""
 
@@ -10,10 +11,12 @@ import sys
 
 SURFACELESS = 0x31DD            # EGL_PLATFORM_SURFACELESS_MESA
 OPENGL_API = 0x30A2             # EGL_OPENGL_API
+RANGE = 0x0B12                  # GL_SMOOTH_POINT_SIZE_RANGE
 GRANULARITY = 0x0B13            # GL_SMOOTH_POINT_SIZE_GRANULARITY
 
 
-def granularity():
+def point_sizes():
+    """(granularity, (least, largest size)), or None."""
     egl = ctypes.CDLL("libEGL.so.1")
     egl.eglGetProcAddress.restype = ctypes.c_void_p
     egl.eglGetProcAddress.argtypes = [ctypes.c_char_p]
@@ -42,13 +45,14 @@ def granularity():
     if not context or not egl.eglMakeCurrent(display, None, None, context):
         return None
     get_floatv = function(b"glGetFloatv", None, ctypes.c_uint, ctypes.POINTER(ctypes.c_float))
-    value = ctypes.c_float(0.0)
-    get_floatv(GRANULARITY, ctypes.byref(value))
-    return value.value
+    granularity, sizes = ctypes.c_float(0.0), (ctypes.c_float * 2)()
+    get_floatv(GRANULARITY, ctypes.byref(granularity))
+    get_floatv(RANGE, sizes)
+    return granularity.value, tuple(sizes)
 
 
 if __name__ == "__main__":
-    found = granularity()
+    found = point_sizes()
     if found:
-        print("%g" % found)
+        print("point_granularity: %g\npoint_range: %g %g" % (found[0], *found[1]))
     sys.exit(0)

@@ -5,8 +5,8 @@ and no X server; a replayer that dies or hangs gives the state a crash or
 a timeout.
 
 What a renderer says of itself comes from piglit's glinfo, run on the
-surfaceless platform under its environment, and its smooth point size
-granularity from report.sources.pointsize, run the same way. There Mesa takes GALLIUM_DRIVER
+surfaceless platform under its environment, and its smooth point sizes
+from report.sources.pointsize, run the same way. There Mesa takes GALLIUM_DRIVER
 into account only on its software path: where a driver does not answer to
 GALLIUM_DRIVER alone (zink, say, on a machine whose only Vulkan driver is
 lavapipe, or llvmpipe on a machine with a GPU), LIBGL_ALWAYS_SOFTWARE=1 is
@@ -62,24 +62,24 @@ def renderer_info(env):
         return None
     info = {"renderer": said["GL_RENDERER"], "version": said.get("GL_VERSION", ""),
             "vendor": said.get("GL_VENDOR", ""), "bits": list(EIGHT_BITS)}
-    granularity = point_granularity(full)
-    if granularity:
-        info["point_granularity"] = granularity
+    info.update(point_sizes(full))
     return info
 
 
-def point_granularity(env):
-    """The renderer's smooth point size granularity as text, asked on the
-    surfaceless platform under env (report.sources.pointsize); None where
-    it does not say."""
+def point_sizes(env):
+    """The renderer's smooth point size granularity and range as clearswap
+    --info gives them (text), asked on the surfaceless platform under env
+    (report.sources.pointsize); nothing where it does not say."""
     try:
         done = subprocess.run([sys.executable, "-m", "report.sources.pointsize"],
                               env=dict(env, PYTHONPATH=opts.ROOT), capture_output=True,
                               timeout=images.TOOL_SECONDS)
     except subprocess.TimeoutExpired:
-        return None
-    said = done.stdout.decode(errors="replace").strip()
-    return said if done.returncode == 0 and re.fullmatch(r"[0-9.e+-]+", said) else None
+        return {}
+    if done.returncode != 0:
+        return {}
+    return dict(re.findall(r"^(point_granularity|point_range): ([0-9.e+ -]+)$",
+                           done.stdout.decode(errors="replace"), re.M))
 
 
 def software_too(name):

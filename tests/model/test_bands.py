@@ -208,6 +208,12 @@ class Allowances(unittest.TestCase):
                          ((0, 0, 0), (255, 255, 255)))
         self.assertEqual(tuple(band.hi[17, 20]), (0, 0, 0))
         self.assertEqual(tuple(band.lo[20, 20]), (255, 255, 255))
+        # A pixel wholly inside the disc must be lit, unless the renderer's
+        # smooth points go no larger than 1 (all OpenGL 1.1 promises).
+        self.assertEqual(tuple(band.lo[19, 20]), (255, 255, 255))
+        small = quenby.band(Field(), 40, 40, sizes=(1.0, 1.0))
+        self.assertEqual(tuple(small.lo[19, 20]), (0, 0, 0))
+        self.assertEqual(tuple(small.hi[22, 20]), (0, 0, 0))
 
 
 class KeptBands(unittest.TestCase):
