@@ -2,9 +2,9 @@
 granularity (GL_SMOOTH_POINT_SIZE_GRANULARITY) and range
 (GL_SMOOTH_POINT_SIZE_RANGE) of the renderer that EGL's surfaceless
 platform gives under this process's environment, as clearswap --info
-prints them, or nothing where no context can be made. Standard library only, through ctypes: the
-replay's renderers have no window and piglit's glinfo does not print it,
-while the starfield's verdict allows for it."""
+prints them, or nothing where no context can be made. Standard library
+only, through ctypes: the replays' renderers have no window, piglit's
+glinfo does not print these, and the starfield's verdict allows for them."""
 
 import ctypes
 import sys
