@@ -48,7 +48,7 @@ def checked(options, build):
 
 def renderer_info(driver, env):
     """What clearswap --info prints under env in a window: renderer name,
-    version, channel bits and smooth point size granularity (as text, like
+    version, channel bits and smooth point size granularity and range (as text, like
     the rest but the bits); None if no context could be made. It gets a
     helper's time, since a busy machine can stall a process for a minute."""
     try:
